@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Installs every Debian package the builds, tests and demo need, as root (or
+# through sudo).  Safe to run again: it does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libstb-dev  # native build
+  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth fonts-ipafont-gothic          # plug-in under Wine
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "setup: installing ${missing[*]}" >&2
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+
+dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+
+# A mirror caught mid-sync fails one index now and serves it a minute later.
+for attempt in 1 2 3; do
+  $SUDO apt-get update -q 2>&1 | tee /tmp/parallelogram-apt-update.log >&2
+  grep -q '^E:' /tmp/parallelogram-apt-update.log || break
+  [ "$attempt" -lt 3 ] && sleep 10
+done
+
+install() { $SUDO apt-get install -y -q --no-install-recommends "$@" "${missing[@]}"; }
+
+# wine32 brings the i386 twins of many libraries, and a multi-arch pair must
+# share one version.  When one architecture's index of the security suite did
+# not download, the two architectures disagree about the newest version; the
+# main release has versions that both share, so the retry prefers it.  Both
+# attempts install everything in one transaction, so a failed first attempt
+# leaves nothing half-installed behind.
+if ! install; then
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  echo "setup: retrying with packages from the $codename release" >&2
+  install -t "$codename" --allow-downgrades
+fi
