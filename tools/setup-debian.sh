@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libstb-dev  # native build
   g++-mingw-w64-i686 wine wine32:i386 xvfb xauth fonts-ipafont-gothic          # plug-in under Wine
+  python3                                                                       # draws the icons and cursors
 )
 
 missing=()
