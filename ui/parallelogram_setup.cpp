@@ -1,0 +1,12 @@
+// The filter's Setup: the settings dialog over the host's image.
+#include "filters/parallelogram_filter.h"
+#include "ui/parallelogram_dialog.h"
+
+std::int32_t ParallelogramFilter::Setup(HWND window, const PixelBGRA* source, std::int32_t width,
+                                        std::int32_t height) {
+    if (!CanSetup(window, source, width, height)) return 0;
+    ParallelogramDialog dialog;
+    // Cancel gives IDCANCEL and a dialog that cannot be created the
+    // platform's failure value: only OK counts as confirmed.
+    return dialog.DoModalWithImage(window, source, width, height) == IDOK ? 1 : 0;
+}
