@@ -1,0 +1,39 @@
+// Command-line options shared by the host's commands.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shear/passes.h"
+
+// Which of the shared options a command accepts.
+enum HostOptionFlags : unsigned {
+    kOptionRect = 1u << 0,
+    kOptionMask = 1u << 1,
+    kOptionColours = 1u << 2,  // --drawing and --background
+};
+
+struct HostOptions {
+    std::vector<std::string> positional;
+    std::optional<ProcessRect> rect;
+    std::string maskPath;
+    std::optional<PixelBGRA> drawing;
+    std::optional<PixelBGRA> background;
+};
+
+// Splits argv[first..argc) into positional arguments and the accepted
+// options ("--name value" or "--name=value").  False with a one-line reason
+// in `error` for an unknown or malformed option.
+bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options,
+                      std::string& error);
+
+// "#RRGGBBAA" or "#RRGGBB" (alpha FF).
+bool ParseColour(const std::string& text, PixelBGRA& colour);
+// "L,T,R,B", four signed integers.
+bool ParseRect(const std::string& text, ProcessRect& rect);
+
+// Puts the parsed colours and mask into the host's answers.
+bool ApplyHostAnswers(const HostOptions& options, std::int32_t width, std::int32_t height,
+                      std::vector<std::uint8_t>& maskStorage, std::string& error);

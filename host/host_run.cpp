@@ -1,0 +1,85 @@
+// plugin-host run PLUGIN INDEX INPUT OUTPUT [--rect L,T,R,B] [--mask MASK]
+//                  [--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/host_commands.h"
+#include "host/host_image.h"
+#include "host/host_options.h"
+#include "host/host_plugin.h"
+#include "host/host_state.h"
+
+namespace {
+
+constexpr int kBarWidth = 40;
+
+// Draws the progress bar on stderr from the plug-in's reports.
+std::int32_t WINAPI DrawProgress(std::int32_t done, std::int32_t total, ProgressUserData) {
+    if (total <= 0) return 1;
+    if (done < 0) done = 0;
+    if (done > total) done = total;
+    // Redraw only when the percentage changes: a tall image reports every row.
+    static long long lastPercent = -1;
+    const long long percent = static_cast<long long>(done) * 100 / total;
+    if (percent == lastPercent && done != total) return 1;
+    lastPercent = percent;
+    const int filled = static_cast<int>(static_cast<long long>(done) * kBarWidth / total);
+    std::string bar = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
+                      std::to_string(percent) + "%";
+    if (done == total) bar += "\n";
+    std::fwrite(bar.data(), 1, bar.size(), stderr);
+    std::fflush(stderr);
+    return 1;
+}
+
+}  // namespace
+
+int CommandRun(int argc, char** argv) {
+    HostOptions options;
+    std::string error;
+    if (!ParseHostOptions(argc, argv, 2, kOptionRect | kOptionMask | kOptionColours, options, error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (options.positional.size() != 4) {
+        PrintError("usage: plugin-host run PLUGIN INDEX INPUT OUTPUT [--rect L,T,R,B] [--mask MASK.png] "
+                   "[--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']");
+        return kExitUsage;
+    }
+    const std::string& pluginPath = options.positional[0];
+    const std::string& inputPath = options.positional[2];
+    const std::string& outputPath = options.positional[3];
+
+    PluginLibrary plugin;
+    std::int32_t index = 0;
+    if (!plugin.Load(pluginPath, error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    if (!plugin.ParseFilterIndex(options.positional[1], index, error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    HostImage source;
+    std::vector<std::uint8_t> mask;
+    if (!LoadImageFile(inputPath, source, error) ||
+        !ApplyHostAnswers(options, source.width, source.height, mask, error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    const ProcessRect rect = options.rect.value_or(ProcessRect{0, 0, source.width, source.height});
+
+    HostImage destination = source;
+    plugin.execute(index, nullptr, source.pixels.data(), destination.pixels.data(), 0, &rect, 0,
+                   source.width, source.height, DrawProgress, 0);
+    if (TheHostAnswers.errorNotices != 0) {
+        PrintError("the filter reported an error; nothing written");
+        return kExitFailure;
+    }
+    if (!WritePngFile(outputPath, destination, error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}

@@ -1,0 +1,20 @@
+// What the reference host answers when the plug-in queries it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "shear/pixel.h"
+
+struct HostAnswers {
+    PixelBGRA drawing{0, 0, 0, 255};         // code 1
+    PixelBGRA background{255, 255, 255, 255};  // code 3
+    const std::uint8_t* mask = nullptr;      // code 4; null: no selection
+    int errorNotices = 0;                    // code 5 received
+};
+
+extern HostAnswers TheHostAnswers;
+
+// Exported by plugin-host.exe under this exact name (see plugin-host.def).
+extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data);
