@@ -1,0 +1,165 @@
+// Throughput of ShearRows and ShearColumns on a 4096 x 4096 image for a
+// representative set of settings, of the plain reference for the two target
+// settings, and of a memcpy of the same number of bytes.  After the run a
+// short summary gives, for each target case, the speed-up over the reference
+// and the time relative to memcpy (medians when --benchmark_repetitions is
+// given).  items_per_second is in pixels, so its "M/s" reads as megapixels
+// per second.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reference/literal_shear.h"
+#include "shear/passes.h"
+
+namespace {
+
+constexpr std::int32_t kSide = 4096;
+constexpr std::size_t kPixels = static_cast<std::size_t>(kSide) * kSide;
+
+struct Images {
+    std::vector<PixelBGRA> source, destination;
+    Images() : source(kPixels), destination(kPixels) {
+        std::mt19937 rng(42);
+        for (PixelBGRA& p : source) {
+            const std::uint32_t v = rng();
+            std::memcpy(&p, &v, sizeof p);
+        }
+    }
+};
+
+Images& SharedImages() {
+    static Images images;
+    return images;
+}
+
+std::int32_t PG_STDCALL IgnoreProgress(std::int32_t, std::int32_t, ProgressUserData) { return 1; }
+
+using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t,
+                      const ProgressSink&, const ParallelogramSettings&);
+
+struct Setting {
+    const char* name;
+    std::int32_t dimension;
+    std::int32_t mode;
+    std::int32_t transparent;
+};
+
+// The two target settings come first.
+const Setting kInteriorDominated{"Interior_d30_Repeat", 30, Repeat, 0};
+const Setting kEdgeHeavy{"EdgeHeavy_d100_Fold_transparent", 100, Fold, 1};
+const Setting kOthers[] = {
+    {"d50_EdgePixel", 50, EdgePixel, 0},
+    {"d50_OriginalPixel", 50, OriginalPixel, 0},
+    {"d-70_DrawingColour_transparent", -70, DrawingColour, 1},
+    {"d5_Fold", 5, Fold, 0},
+};
+
+void RunShear(benchmark::State& state, Pass pass, std::int32_t shape, Setting setting) {
+    Images& images = SharedImages();
+    ParallelogramSettings settings{};
+    settings.shape = shape;
+    settings.dimension = setting.dimension;
+    settings.policy = UndefinedAreaPolicy{setting.mode, PixelBGRA{10, 20, 30, 0}, setting.transparent};
+    const ProcessRect rect{0, 0, kSide, kSide};
+    const ProgressSink sink{0, IgnoreProgress};
+    for (auto _ : state) {
+        pass(images.source.data(), images.destination.data(), rect, kSide, kSide, sink, settings);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kPixels));
+}
+
+void RunMemcpy(benchmark::State& state) {
+    Images& images = SharedImages();
+    for (auto _ : state) {
+        std::memcpy(images.destination.data(), images.source.data(), kPixels * sizeof(PixelBGRA));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kPixels));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kPixels * sizeof(PixelBGRA)));
+}
+
+void Register(const std::string& name, Pass pass, std::int32_t shape, const Setting& setting) {
+    benchmark::RegisterBenchmark(name.c_str(), RunShear, pass, shape, setting)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
+void RegisterAll() {
+    benchmark::RegisterBenchmark("Memcpy_4096x4096", RunMemcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+    for (const Setting* s : {&kInteriorDominated, &kEdgeHeavy}) {
+        Register(std::string("Rows/") + s->name, ShearRows, TopAndBottom, *s);
+        Register(std::string("Rows/") + s->name + "/literal", literal::ShearRows, TopAndBottom, *s);
+        Register(std::string("Columns/") + s->name, ShearColumns, LeftAndRight, *s);
+        Register(std::string("Columns/") + s->name + "/literal", literal::ShearColumns, LeftAndRight, *s);
+    }
+    for (const Setting& s : kOthers) {
+        Register(std::string("Rows/") + s.name, ShearRows, Top, s);
+        Register(std::string("Columns/") + s.name, ShearColumns, Right, s);
+    }
+}
+
+// Prints the usual table and keeps every measured time per benchmark, so that
+// the summary can take medians over repetitions.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+            seconds_[run.run_name.function_name].push_back(run.real_accumulated_time /
+                                                           static_cast<double>(run.iterations));
+        }
+    }
+
+    void PrintSummary() const {
+        const double copy = Median("Memcpy_4096x4096");
+        std::printf("\nSummary (median time per 4096x4096 pass):\n");
+        std::printf("%-46s %10s %12s %12s\n", "case", "ms", "vs literal", "vs memcpy");
+        if (copy > 0) std::printf("%-46s %10.2f %12s %11.2fx\n", "Memcpy_4096x4096", copy * 1e3, "", 1.0);
+        for (const char* axis : {"Rows/", "Columns/"}) {
+            for (const Setting* s : {&kInteriorDominated, &kEdgeHeavy}) {
+                const std::string name = std::string(axis) + s->name;
+                const double fast = Median(name);
+                const double slow = Median(name + "/literal");
+                if (fast <= 0) continue;
+                char speedUp[32] = "-", relative[32] = "-";
+                if (slow > 0) std::snprintf(speedUp, sizeof speedUp, "%.1fx faster", slow / fast);
+                if (copy > 0) std::snprintf(relative, sizeof relative, "%.2fx", fast / copy);
+                std::printf("%-46s %10.2f %12s %12s\n", name.c_str(), fast * 1e3, speedUp, relative);
+            }
+        }
+    }
+
+private:
+    double Median(const std::string& name) const {
+        const auto found = seconds_.find(name);
+        if (found == seconds_.end() || found->second.empty()) return 0;
+        std::vector<double> values = found->second;
+        std::sort(values.begin(), values.end());
+        const std::size_t mid = values.size() / 2;
+        return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+    }
+
+    std::map<std::string, std::vector<double>> seconds_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RegisterAll();
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintSummary();
+    benchmark::Shutdown();
+    return 0;
+}
