@@ -1,0 +1,556 @@
+// Drives the plug-in's real settings dialog under Wine.  This program is the
+// host: it registers the common controls, answers the plug-in's queries,
+// opens the dialog through RXF_Setup and works it from a thread timer, which
+// the dialog's modal loop dispatches.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "shear/pixel.h"
+#include "ui/preview_math.h"
+#include "ui/preview_render.h"
+
+namespace {
+
+// ---------------------------------------------------------------- host ----
+
+struct Host {
+    PixelBGRA drawing{0, 0, 255, 255};
+    PixelBGRA background{0, 255, 0, 255};
+    const std::uint8_t* mask = nullptr;
+} host;
+
+using SetupFunction = std::int32_t(WINAPI*)(std::int32_t, HWND, const PixelBGRA*, std::int32_t,
+                                            std::int32_t);
+SetupFunction setupExport = nullptr;
+std::string pluginDirectory;  // private copy of the DLL; its settings file lives here
+
+std::string IniPath() { return pluginDirectory + "\\knfilters.ini"; }
+
+void WriteIni(const std::string& text) {
+    if (text.empty()) {
+        DeleteFileA(IniPath().c_str());
+        return;
+    }
+    std::ofstream(IniPath(), std::ios::binary) << text;
+}
+
+std::string ReadIni() {
+    std::ifstream in(IniPath(), std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+}
+
+// ------------------------------------------------------------ dialog run --
+
+constexpr DWORD kDeadlineMs = 20000;
+std::function<void(HWND)> driver;
+bool driverRan = false;
+DWORD startTick = 0;
+UINT_PTR timerId = 0;
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t caption[64] = L"";
+    GetWindowTextW(window, caption, 64);
+    if (std::wstring(caption) == L"平行四辺形" && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND TheDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = TheDialog();
+    if (dialog != nullptr && !driverRan) {
+        driverRan = true;
+        driver(dialog);  // ends with OK, Cancel or nothing
+        return;
+    }
+    // Nothing may hang: a dialog still open after the deadline is closed.
+    if (GetTickCount() - startTick > kDeadlineMs && dialog != nullptr) {
+        ADD_FAILURE() << "the dialog was still open at the deadline";
+        EndDialog(dialog, IDCANCEL);
+    }
+}
+
+// Opens the dialog over the image; returns RXF_Setup's result.
+std::int32_t RunDialog(const std::vector<PixelBGRA>& image, int width, int height,
+                       std::function<void(HWND)> drive) {
+    driver = std::move(drive);
+    driverRan = false;
+    startTick = GetTickCount();
+    timerId = SetTimer(nullptr, 0, 30, OnTimer);
+    const std::int32_t result =
+        setupExport(0, nullptr, image.empty() ? nullptr : image.data(), width, height);
+    KillTimer(nullptr, timerId);
+    EXPECT_TRUE(driverRan) << "the dialog never appeared";
+    return result;
+}
+
+// ------------------------------------------------------- control helpers --
+
+HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
+
+std::wstring Text(HWND dialog, int id) {
+    wchar_t text[128] = L"";
+    GetDlgItemTextW(dialog, id, text, 128);
+    return text;
+}
+
+void SetEdit(HWND dialog, const wchar_t* text) { SetDlgItemTextW(dialog, 1059, text); }
+int SliderPos(HWND dialog) { return static_cast<int>(SendMessageW(Item(dialog, 1061), TBM_GETPOS, 0, 0)); }
+void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
+void Scroll(HWND dialog, int code, int position = 0) {
+    SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(code, static_cast<WORD>(position)),
+                 reinterpret_cast<LPARAM>(Item(dialog, 1061)));
+}
+void SelectMode(HWND dialog, int mode) {
+    SendMessageW(Item(dialog, 1064), CB_SETCURSEL, mode, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1064, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Item(dialog, 1064)));
+}
+void PressOk(HWND dialog) { Click(dialog, IDOK); }
+void PressCancel(HWND dialog) { Click(dialog, IDCANCEL); }
+
+// The pane's pixels as shown on screen, top row first, alpha byte dropped.
+struct PaneShot {
+    int width = 0, height = 0;
+    std::vector<PixelBGRA> pixels;
+    PixelBGRA At(int x, int y) const {
+        PixelBGRA p = pixels[y * width + x];
+        p.alpha = 0;
+        return p;
+    }
+};
+
+PaneShot ReadPane(HWND dialog) {
+    HWND pane = Item(dialog, 1005);
+    RECT client;
+    GetClientRect(pane, &client);
+    PaneShot shot;
+    shot.width = client.right;
+    shot.height = client.bottom;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = shot.width;
+    info.bmiHeader.biHeight = -shot.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(pane);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* data = static_cast<const PixelBGRA*>(bits);
+    shot.pixels.assign(data, data + shot.width * shot.height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(pane, screen);
+    return shot;
+}
+
+// Paints a marker over the pane; a redraw of the preview replaces it.
+const COLORREF kMarker = RGB(255, 0, 255);
+void MarkPane(HWND dialog) {
+    HWND pane = Item(dialog, 1005);
+    HDC dc = GetDC(pane);
+    RECT client;
+    GetClientRect(pane, &client);
+    HBRUSH brush = CreateSolidBrush(kMarker);
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    ReleaseDC(pane, dc);
+}
+bool PaneRedrawn(HWND dialog) {
+    const PaneShot shot = ReadPane(dialog);
+    const PixelBGRA p = shot.At(shot.width / 2, shot.height / 2);
+    return !(p.red == 255 && p.green == 0 && p.blue == 255);
+}
+
+// An image whose pixels tell where they came from.
+std::vector<PixelBGRA> CoordinateImage(int width, int height, std::uint8_t alpha = 255) {
+    std::vector<PixelBGRA> image(width * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image[y * width + x] = PixelBGRA{static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                             static_cast<std::uint8_t>(x * 3 + y), alpha};
+    return image;
+}
+
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        WriteIni("");
+        host.mask = nullptr;
+    }
+    std::vector<PixelBGRA> image = CoordinateImage(40, 30);
+};
+
+// ------------------------------------------------------------- the tests --
+
+TEST_F(DialogTest, ResourcesCarryTheirJapaneseTexts) {
+    RunDialog(image, 40, 30, [](HWND dialog) {
+        EXPECT_EQ(Text(dialog, IDCANCEL), L"キャンセル");
+        EXPECT_EQ(Text(dialog, 1006), L"プレビュー(&P)");
+        EXPECT_EQ(Text(dialog, 1062), L"透明(&T)");
+        const wchar_t* modes[] = {L"端の画素", L"元の画素", L"繰り返し", L"折り返し", L"描画色", L"背景色"};
+        ASSERT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCOUNT, 0, 0), 6);
+        for (int i = 0; i < 6; ++i) {
+            wchar_t entry[32] = L"";
+            SendMessageW(Item(dialog, 1064), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+            EXPECT_EQ(std::wstring(entry), modes[i]);
+        }
+        for (int id = 1065; id <= 1070; ++id) {
+            EXPECT_NE(SendMessageW(Item(dialog, id), BM_GETIMAGE, IMAGE_ICON, 0), 0) << id;
+        }
+        EXPECT_TRUE(GetWindowLongW(Item(dialog, 1005), GWL_STYLE) & SS_NOTIFY);
+        // Defaults without a settings file.
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1065), BST_CHECKED);
+        EXPECT_EQ(Text(dialog, 1059), L"0");
+        EXPECT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCURSEL, 0, 0), 0);
+        PressCancel(dialog);
+    });
+}
+
+struct EditCase {
+    const wchar_t* typed;
+    const wchar_t* shown;  // the edit afterwards
+    int value;             // the slider afterwards
+};
+
+TEST_F(DialogTest, EditAcceptsOnlyValidDimensionsAndPutsTheLastOneBack) {
+    const EditCase cases[] = {
+        {L"0", L"0", 0},         {L"00", L"35", 35},     {L"05", L"35", 35},
+        {L"-0", L"35", 35},      {L"-05", L"35", 35},    {L"100", L"100", 100},
+        {L"-100", L"-100", -100}, {L"101", L"35", 35},   {L"-101", L"35", 35},
+        {L"1000", L"35", 35},    {L"1234567890", L"35", 35}, {L" 5", L"35", 35},
+        {L"5 ", L"35", 35},      {L"+5", L"35", 35},     {L"-", L"35", 35},
+        {L"", L"35", 35},        {L"-35", L"-35", -35},  {L"12a", L"35", 35},
+    };
+    RunDialog(image, 40, 30, [&](HWND dialog) {
+        for (const EditCase& c : cases) {
+            SetEdit(dialog, L"35");
+            ASSERT_EQ(Text(dialog, 1059), L"35");
+            SetEdit(dialog, c.typed);
+            EXPECT_EQ(Text(dialog, 1059), c.shown) << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
+            EXPECT_EQ(SliderPos(dialog), c.value);
+        }
+        PressCancel(dialog);
+    });
+}
+
+struct ScrollCase {
+    int start;
+    int code;
+    int position;
+    int expected;
+};
+
+TEST_F(DialogTest, SliderCodesMoveTheValueWithinTheRange) {
+    const ScrollCase cases[] = {
+        {100, TB_LINEDOWN, 0, 100}, {-100, TB_LINEUP, 0, -100}, {7, TB_LINEDOWN, 0, 8},
+        {7, TB_LINEUP, 0, 6},       {95, TB_PAGEDOWN, 0, 100},  {-95, TB_PAGEUP, 0, -100},
+        {20, TB_PAGEUP, 0, 10},     {0, TB_THUMBTRACK, -42, -42}, {0, TB_THUMBPOSITION, 77, 77},
+        {5, TB_TOP, 0, -100},       {5, TB_BOTTOM, 0, 100},     {5, TB_ENDTRACK, 0, 5},
+    };
+    RunDialog(image, 40, 30, [&](HWND dialog) {
+        for (const ScrollCase& c : cases) {
+            SetDlgItemInt(dialog, 1059, static_cast<UINT>(c.start), TRUE);
+            Scroll(dialog, c.code, c.position);
+            BOOL ok = FALSE;
+            EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog, 1059, &ok, TRUE)), c.expected)
+                << "start " << c.start << " code " << c.code;
+            EXPECT_EQ(SliderPos(dialog), c.expected) << "start " << c.start << " code " << c.code;
+        }
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, PreviewRedrawsOnlyForChangesThatMatterWhileItIsOn) {
+    RunDialog(image, 40, 30, [](HWND dialog) {
+        // Preview off: nothing redraws the pane ...
+        auto redrawnBy = [&](const std::function<void()>& action) {
+            MarkPane(dialog);
+            action();
+            return PaneRedrawn(dialog);
+        };
+        EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"20"); }));
+        EXPECT_FALSE(redrawnBy([&] { Click(dialog, 1067); }));
+        EXPECT_FALSE(redrawnBy([&] { Click(dialog, 1062); }));
+        EXPECT_FALSE(redrawnBy([&] { SelectMode(dialog, 2); }));
+        // ... except the preview box itself, in both directions.
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1006); }));
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1006), BST_CHECKED);
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1006); }));
+        Click(dialog, 1006);
+        // Preview on: every change that matters redraws at once.
+        EXPECT_TRUE(redrawnBy([&] { SetEdit(dialog, L"30"); }));
+        EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"30"); })) << "same value";
+        EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"x"); })) << "refused text";
+        EXPECT_TRUE(redrawnBy([&] { Scroll(dialog, TB_LINEDOWN); }));
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1068); }));
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1068); })) << "already checked";
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1062); }));
+        EXPECT_TRUE(redrawnBy([&] { SelectMode(dialog, 3); }));
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, OkWritesTheFiveKeysInOrderIntoANewFile) {
+    const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
+        Click(dialog, 1068);
+        SetEdit(dialog, L"-35");
+        SelectMode(dialog, 4);
+        Click(dialog, 1062);
+        Click(dialog, 1006);
+        PressOk(dialog);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(ReadIni(),
+              "[Parallelogram]\r\nshape=3\r\ndimension=-35\r\nundefarea=4\r\ntransparent=1\r\n"
+              "preview=1\r\n");
+}
+
+TEST_F(DialogTest, OkKeepsEverythingElseInTheFile) {
+    WriteIni("[Other]\r\nkeep=yes\r\n[Parallelogram]\r\nfavourite=blue\r\ndimension=12\r\n"
+             "shape=5\r\n");
+    const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
+        EXPECT_EQ(IsDlgButtonChecked(dialog, 1070), BST_CHECKED);
+        EXPECT_EQ(Text(dialog, 1059), L"12");
+        EXPECT_EQ(SliderPos(dialog), 12);
+        SetEdit(dialog, L"40");
+        PressOk(dialog);
+    });
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(ReadIni(),
+              "[Other]\r\nkeep=yes\r\n[Parallelogram]\r\nfavourite=blue\r\ndimension=40\r\n"
+              "shape=5\r\nundefarea=0\r\ntransparent=0\r\npreview=0\r\n");
+}
+
+TEST_F(DialogTest, CancelEscapeAndCloseBoxLeaveTheFileAsItWas) {
+    const std::string before = "[Parallelogram]\r\nshape=2\r\ndimension=250\r\n; a comment\r\n";
+    const std::function<void(HWND)> closers[] = {
+        [](HWND dialog) { PressCancel(dialog); },
+        [](HWND dialog) {
+            SetFocus(Item(dialog, 1059));
+            PostMessageW(Item(dialog, 1059), WM_KEYDOWN, VK_ESCAPE, 0);
+        },
+        [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
+    };
+    for (const auto& close : closers) {
+        WriteIni(before);
+        const std::int32_t result = RunDialog(image, 40, 30, [&](HWND dialog) {
+            // A dimension outside the range opens as 0.
+            EXPECT_EQ(Text(dialog, 1059), L"0");
+            EXPECT_EQ(SliderPos(dialog), 0);
+            Click(dialog, 1065);
+            SetEdit(dialog, L"77");
+            Click(dialog, 1006);
+            close(dialog);
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(ReadIni(), before);
+    }
+}
+
+// The expected pane: window colour, with the rendered window over the checkerboard.
+class ExpectedPane : public PixelSink {
+public:
+    ExpectedPane(int w, int h) : width(w), height(h), pixels(w * h) {
+        const COLORREF c = GetSysColor(COLOR_WINDOW);
+        for (auto& p : pixels) p = PixelBGRA{GetBValue(c), GetGValue(c), GetRValue(c), 0};
+    }
+    void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) override {
+        ASSERT_TRUE(StoreOverChecker(pixels.data(), width, height, x, y, pixel, alpha));
+    }
+    int width, height;
+    std::vector<PixelBGRA> pixels;
+};
+
+void ExpectPaneEquals(const PaneShot& shot, const ExpectedPane& expected) {
+    ASSERT_EQ(shot.width, expected.width);
+    ASSERT_EQ(shot.height, expected.height);
+    int wrong = 0;
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x)
+            if (shot.At(x, y) != expected.pixels[y * shot.width + x] && ++wrong <= 5)
+                ADD_FAILURE() << "pane pixel " << x << "," << y;
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST_F(DialogTest, ASmallImageIsCentredWithTheOddMarginRightAndBelow) {
+    // 50% alpha so that the checkerboard shows through.
+    const int w = 41, h = 31;
+    const auto translucent = CoordinateImage(w, h, 128);
+    WriteIni("[Parallelogram]\r\npreview=1\r\n");
+    RunDialog(translucent, w, h, [&](HWND dialog) {
+        const PaneShot shot = ReadPane(dialog);
+        Click(dialog, 1006);
+        Click(dialog, 1006);  // a synchronous redraw of the unchanged image
+        const PaneShot now = ReadPane(dialog);
+        ExpectedPane expected(now.width, now.height);
+        const PreviewPoint destination{(now.width - w) / 2, (now.height - h) / 2};
+        RenderUnchanged(expected, PreviewImage{translucent.data(), w, h},
+                        PreviewWindow{destination, {0, 0}, {w, h}});
+        ExpectPaneEquals(now, expected);
+        // The spare column and row are on the right and at the bottom.
+        const int left = destination.x, right = now.width - (destination.x + w);
+        const int top = destination.y, bottom = now.height - (destination.y + h);
+        EXPECT_TRUE(right == left || right == left + 1);
+        EXPECT_TRUE(bottom == top || bottom == top + 1);
+        EXPECT_TRUE((now.width - w) % 2 == 0 || right == left + 1);
+        (void)shot;
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
+    const int w = 400, h = 300;
+    const auto big = CoordinateImage(w, h);
+    RunDialog(big, w, h, [&](HWND dialog) {
+        HWND pane = Item(dialog, 1005);
+        const PaneShot first = ReadPane(dialog);
+        auto drag = [&](int fromX, int fromY, int toX, int toY) {
+            SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, fromY));
+            EXPECT_EQ(GetCapture(), pane);
+            SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON,
+                         MAKELPARAM(static_cast<WORD>(toX), static_cast<WORD>(toY)));
+            SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(toX), static_cast<WORD>(toY)));
+            EXPECT_EQ(GetCapture(), nullptr);
+        };
+        auto shownAtOrigin = [&] {
+            const PixelBGRA p = ReadPane(dialog).At(0, 0);
+            return std::pair<int, int>(p.blue, p.green);
+        };
+        EXPECT_EQ(shownAtOrigin(), (std::pair<int, int>(0, 0)));
+        drag(50, 50, 30, 40);  // the image follows the pointer: left 20, up 10
+        EXPECT_EQ(shownAtOrigin(), (std::pair<int, int>(20, 10)));
+        drag(50, 50, 40, 50);
+        EXPECT_EQ(shownAtOrigin(), (std::pair<int, int>(30, 10)));
+        drag(10, 10, 100, 100);  // past the top-left corner
+        EXPECT_EQ(shownAtOrigin(), (std::pair<int, int>(0, 0)));
+        drag(60, 60, -1000, -1000);  // past the bottom-right corner (captured, negative)
+        EXPECT_EQ(shownAtOrigin(),
+                  (std::pair<int, int>((w - first.width) & 0xFF, (h - first.height) & 0xFF)));
+        const PaneShot last = ReadPane(dialog);
+        const PixelBGRA corner = last.At(last.width - 1, last.height - 1);
+        EXPECT_EQ(corner.blue, (w - 1) & 0xFF);
+        EXPECT_EQ(corner.green, (h - 1) & 0xFF);
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
+    const int w = 40, h = 30;
+    std::vector<std::uint8_t> mask(w * h, 0xFF);
+    for (int y = 5; y < 25; ++y)
+        for (int x = 8; x < 30; ++x) mask[y * w + x] = (x + y) % 3 == 0 ? 254 : 0;
+    mask[10 * w + 12] = 0xFF;  // a hole inside the bounds
+    host.mask = mask.data();
+    WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=100\r\nundefarea=3\r\ntransparent=1\r\npreview=1\r\n");
+    RunDialog(image, w, h, [&](HWND dialog) {
+        Click(dialog, 1066);  // redraw now, synchronously
+        const PaneShot shot = ReadPane(dialog);
+        ExpectedPane expected(shot.width, shot.height);
+        const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
+        const PreviewShear shear{{8, 5, 30, 25}, mask.data(), 1, 100, UndefinedAreaPolicy{3, {}, 1}};
+        RenderRowShear(expected, PreviewImage{image.data(), w, h},
+                       PreviewWindow{destination, {0, 0}, {w, h}}, shear);
+        ExpectPaneEquals(shot, expected);
+        // Unselected: unchanged.  Top row of the selection at 100%: shifted a
+        // whole width to the left, so outside the image: bare checkerboard.
+        const PixelBGRA hole = shot.At(destination.x + 12, destination.y + 10);
+        EXPECT_EQ(hole, BlendOverChecker(destination.x + 12, destination.y + 10, image[10 * w + 12], 255));
+        const int cx = destination.x + 8, cy = destination.y + 5;
+        const std::uint8_t board = ((cx ^ cy) & 8) ? 192 : 255;
+        EXPECT_EQ(shot.At(cx, cy), (PixelBGRA{board, board, board, 0}));
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, ColourModesUseTheHostsColours) {
+    const int w = 40, h = 30;
+    WriteIni("[Parallelogram]\r\nshape=3\r\ndimension=-60\r\nundefarea=5\r\npreview=1\r\n");
+    RunDialog(image, w, h, [&](HWND dialog) {
+        Click(dialog, 1068);
+        const PaneShot shot = ReadPane(dialog);
+        ExpectedPane expected(shot.width, shot.height);
+        const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
+        const PreviewShear shear{{0, 0, w, h}, nullptr, 3, -60,
+                                 UndefinedAreaPolicy{5, host.background, 0}};
+        RenderColumnShear(expected, PreviewImage{image.data(), w, h},
+                          PreviewWindow{destination, {0, 0}, {w, h}}, shear);
+        ExpectPaneEquals(shot, expected);
+        PressCancel(dialog);
+    });
+}
+
+}  // namespace
+
+extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data) {
+    switch (code) {
+    case 1: *static_cast<PixelBGRA*>(data) = host.drawing; return 1;
+    case 3: *static_cast<PixelBGRA*>(data) = host.background; return 1;
+    case 4:
+        if (host.mask == nullptr) return 0;
+        *static_cast<const std::uint8_t**>(data) = host.mask;
+        return 1;
+    default: return 0;
+    }
+}
+
+// Copies the plug-in next to a private settings file and loads it.
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PARALLELOGRAM.DLL [gtest options]\n", argv[0]);
+        return 2;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    pluginDirectory = std::string(temp) + "pg-dialog-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(pluginDirectory.c_str(), nullptr);
+    const std::string dll = pluginDirectory + "\\parallelogram.dll";
+    if (!CopyFileA(argv[1], dll.c_str(), FALSE)) {
+        std::fprintf(stderr, "cannot copy %s\n", argv[1]);
+        return 2;
+    }
+    HMODULE plugin = LoadLibraryA(dll.c_str());
+    if (plugin == nullptr) {
+        std::fprintf(stderr, "cannot load %s\n", dll.c_str());
+        return 2;
+    }
+    setupExport = reinterpret_cast<SetupFunction>(
+        reinterpret_cast<void*>(GetProcAddress(plugin, "RXF_Setup")));
+    if (setupExport == nullptr) return 2;
+
+    const int result = RUN_ALL_TESTS();
+    FreeLibrary(plugin);
+    DeleteFileA(IniPath().c_str());
+    DeleteFileA(dll.c_str());
+    RemoveDirectoryA(pluginDirectory.c_str());
+    return result;
+}
