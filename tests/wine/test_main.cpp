@@ -1,0 +1,16 @@
+// Runs the Wine tests: test-program PLUGIN.dll [gtest flags]
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "test_support.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PLUGIN.dll [gtest flags]\n", argv[0]);
+        return 2;
+    }
+    ThePluginPath = argv[1];
+    return RUN_ALL_TESTS();
+}
