@@ -49,5 +49,8 @@ demo: native
 bench: native
 	$(NATIVE)/benchmarks/pg_benchmarks
 
+screenshot: win32
+	@bash tools/screenshot.sh $(DIST) docs/dialog.png
+
 clean:
 	rm -rf $(BUILD)

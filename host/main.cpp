@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"info", CommandInfo},
     {"run", CommandRun},
     {"compare", CommandCompare},
+    {"setup", CommandSetup},
 };
 
 void PrintUsage() {
@@ -29,7 +30,9 @@ void PrintUsage() {
         "usage: plugin-host info PLUGIN\n"
         "       plugin-host run PLUGIN INDEX INPUT OUTPUT [--rect L,T,R,B] [--mask MASK.png]\n"
         "                   [--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']\n"
-        "       plugin-host compare IMAGE1 IMAGE2\n",
+        "       plugin-host compare IMAGE1 IMAGE2\n"
+        "       plugin-host setup PLUGIN INDEX INPUT [--mask MASK.png] [--drawing ...] [--background ...]\n"
+        "                   [--screenshot OUT.png]\n",
         stderr);
 }
 
