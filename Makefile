@@ -43,8 +43,8 @@ test-sanitize: sanitize
 test-wine: win32 native
 	ctest --test-dir $(WIN32) --output-on-failure
 
-demo: native
-	@bash tools/demo.sh
+demo: native win32
+	@BUILD=$(BUILD) bash tools/demo.sh
 
 bench: native
 	$(NATIVE)/benchmarks/pg_benchmarks
