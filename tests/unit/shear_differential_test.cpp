@@ -13,6 +13,7 @@
 
 #include "reference/literal_shear.h"
 #include "shear/passes.h"
+#include "shear/vector_level.h"
 
 namespace {
 
@@ -83,6 +84,9 @@ Run RunPass(Pass pass, const std::vector<PixelBGRA>& source, const Case& c, bool
     return run;
 }
 
+bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual,
+             const char* level);
+
 // Compares the engine with the reference on one case; returns false (after
 // reporting the case) on the first difference.
 bool Check(const Case& c) {
@@ -96,9 +100,23 @@ bool Check(const Case& c) {
     const bool withCallback = (c.pixelSeed & 7) != 0;  // now and then a null callback
 
     const Run expected = RunPass(reference, source, c, withCallback);
-    const Run actual = RunPass(engine, source, c, withCallback);
+    // The engine with SSE2 only (the 32-bit build's baseline), then with the
+    // widest vectors this machine has.
+    LimitVectorLevel(VectorLevel::Baseline);
+    if (!Compare(c, rows, withCallback, expected, RunPass(engine, source, c, withCallback), "SSE2")) {
+        LimitVectorLevel(VectorLevel::Avx2);
+        return false;
+    }
+    LimitVectorLevel(VectorLevel::Avx2);
+    if (DetectedVectorLevel() == VectorLevel::Baseline) return true;
+    return Compare(c, rows, withCallback, expected, RunPass(engine, source, c, withCallback), "AVX2");
+}
 
-    for (std::size_t i = 0; i < source.size(); ++i) {
+bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual,
+             const char* level) {
+    const std::size_t pixels = expected.destination.size();
+
+    for (std::size_t i = 0; i < pixels; ++i) {
         const std::int32_t x = static_cast<std::int32_t>(i % c.w);
         const std::int32_t y = static_cast<std::int32_t>(i / c.w);
         const bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom;
@@ -110,7 +128,7 @@ bool Check(const Case& c) {
         if (actual.destination[i] != expected.destination[i]) {
             ADD_FAILURE() << "pixel (" << x << ',' << y << ") is 0x" << std::hex
                           << PackPixel(actual.destination[i]) << ", expected 0x"
-                          << PackPixel(expected.destination[i]) << std::dec << "\n  " << Describe(c);
+                          << PackPixel(expected.destination[i]) << std::dec << " (" << level << ")\n  " << Describe(c);
             return false;
         }
     }
