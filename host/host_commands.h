@@ -12,6 +12,7 @@ int CommandInfo(int argc, char** argv);     // plugin-host info PLUGIN
 int CommandRun(int argc, char** argv);      // plugin-host run PLUGIN INDEX INPUT OUTPUT [options]
 int CommandCompare(int argc, char** argv);  // plugin-host compare A B
 int CommandSetup(int argc, char** argv);    // plugin-host setup PLUGIN INDEX INPUT [options]
+int CommandBench(int argc, char** argv);    // plugin-host bench PLUGIN [--size N] [--repeat K] [--case NAME ...]
 
 // Prints "plugin-host: error: <message>" on one line to stderr.
 void PrintError(const std::string& message);

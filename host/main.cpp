@@ -23,6 +23,7 @@ const Command kCommands[] = {
     {"run", CommandRun},
     {"compare", CommandCompare},
     {"setup", CommandSetup},
+    {"bench", CommandBench},
 };
 
 void PrintUsage() {
@@ -32,7 +33,8 @@ void PrintUsage() {
         "                   [--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']\n"
         "       plugin-host compare IMAGE1 IMAGE2\n"
         "       plugin-host setup PLUGIN INDEX INPUT [--mask MASK.png] [--drawing ...] [--background ...]\n"
-        "                   [--screenshot OUT.png]\n",
+        "                   [--screenshot OUT.png]\n"
+        "       plugin-host bench PLUGIN [--size N] [--repeat K] [--case NAME ...]\n",
         stderr);
 }
 
