@@ -46,8 +46,9 @@ test-wine: win32 native
 demo: native win32
 	@BUILD=$(BUILD) bash tools/demo.sh
 
-bench: native
+bench: native win32
 	$(NATIVE)/benchmarks/pg_benchmarks
+	@BUILD=$(BUILD) bash tools/bench-plugin.sh
 
 screenshot: win32
 	@bash tools/screenshot.sh $(DIST) docs/dialog.png
