@@ -10,34 +10,50 @@
 //   produced by a loop that knows its region and mode.
 // * p is still computed per pixel, exactly as c + offset: its fractional part
 //   is not constant along a line once rounding to double comes in.
-// * The blend runs on SSE2 doubles, one rounding per operation as before.
-// * The column pass walks memory by rows: it takes a strip of columns and
-//   sweeps it in short tiles, top to bottom.
-// The two partial regions hold at most a couple of pixels per line; they go
-// through the shared sampler tables unchanged.
+// * The interior run and the Repeat and Fold outside runs (whose positions
+//   are mapped back into the line) go through the vector line kernels of
+//   line_kernel.h; the two partial regions hold at most a couple of pixels
+//   per line and go through the shared sampler tables unchanged.
+// * The column pass turns strips of columns into contiguous lines by
+//   transposing them, runs the same line code on them, and transposes the
+//   result back, so memory is walked row by row.
 #include "shear/passes.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
+#include <new>
 
-#include "shear/blend_simd.h"
+#include "shear/line_kernel.h"
 #include "shear/vector_level.h"
 
 #if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
-#define PG_AVX2_PATH 1
-#include <immintrin.h>
+#define PG_X86_VECTORS 1
+#include <emmintrin.h>
 #endif
 
 namespace {
 
-using shear_detail::BlendPair;
-using shear_detail::FromBits;
-using shear_detail::LoadAdjacentPair;
-using shear_detail::LoadPair;
-using shear_detail::ToBits;
+using shear_detail::BlendRun;
+using shear_detail::kChannels;
+using shear_detail::MappedPosition;
+using shear_detail::PositionMap;
+using shear_detail::WidenPixels;
 
 constexpr std::uint32_t kKeepAll = 0xFFFFFFFFu;
 constexpr std::uint32_t kClearAlpha = 0x00FFFFFFu;
+
+std::uint32_t ToBits(const PixelBGRA& pixel) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &pixel, sizeof bits);
+    return bits;
+}
+
+PixelBGRA FromBits(std::uint32_t bits) {
+    PixelBGRA pixel;
+    std::memcpy(&pixel, &bits, sizeof pixel);
+    return pixel;
+}
 
 void ReportLine(const ProgressSink& sink, std::int32_t line, std::int32_t count) {
     if (sink.callback != nullptr) {
@@ -54,12 +70,6 @@ void ReportLine(const ProgressSink& sink, std::int32_t line, std::int32_t count)
 // region absent from the line has an empty run.
 struct RegionStarts {
     std::int32_t partialBefore, interior, partialAfter, outsideAfter;
-
-    // The same runs restricted to [from, to).
-    RegionStarts Within(std::int32_t from, std::int32_t to) const {
-        auto clamp = [&](std::int32_t c) { return std::min(std::max(c, from), to); };
-        return RegionStarts{clamp(partialBefore), clamp(interior), clamp(partialAfter), clamp(outsideAfter)};
-    }
 };
 
 // The first c in [from, to] for which holds(c + offset), given that it holds
@@ -91,219 +101,200 @@ RegionStarts FindRegions(double offset, std::int32_t from, std::int32_t to, std:
     return starts;
 }
 
-// ---- the two kinds of line ----------------------------------------------------
+// ---- scratch memory -------------------------------------------------------------
 
-// Everything a pass hands down to the runs of one line.
-struct Image {
-    const PixelBGRA* source;
-    PixelBGRA* destination;
-    std::int32_t w, h;
-    const UndefinedAreaPolicy* policy;
-};
-
-// Row y: coordinate c along it is the column.
-struct RowLine {
-    const Image& image;
-    std::int32_t y;
-    const PixelBGRA* in;  // source row y
-    PixelBGRA* out;       // destination row y
-
-    RowLine(const Image& img, std::int32_t row)
-        : image(img), y(row), in(img.source + static_cast<std::ptrdiff_t>(row) * img.w),
-          out(img.destination + static_cast<std::ptrdiff_t>(row) * img.w) {}
-
-    std::int32_t Length() const { return image.w; }
-    std::uint32_t Source(std::int32_t k) const { return ToBits(in[k]); }
-    shear_detail::PixelPair Neighbours(std::int32_t k) const { return LoadAdjacentPair(in + k); }
-    void Store(std::int32_t c, std::uint32_t bits) const { out[c] = FromBits(bits); }
-    PixelBGRA EdgeSample(SampleRegion region, std::int32_t c, double p) const {
-        return RowSamplers[region][image.policy->mode](image.source, c, y, p, image.w, image.h,
-                                                        *image.policy);
-    }
-};
-
-// Column x: coordinate c along it is the row.
-struct ColumnLine {
-    const Image& image;
-    std::int32_t x;
-    const PixelBGRA* in;  // source pixel (x, 0)
-    PixelBGRA* out;       // destination pixel (x, 0)
-
-    ColumnLine(const Image& img, std::int32_t column)
-        : image(img), x(column), in(img.source + column), out(img.destination + column) {}
-
-    std::ptrdiff_t Step() const { return image.w; }
-    std::int32_t Length() const { return image.h; }
-    std::uint32_t Source(std::int32_t k) const { return ToBits(in[k * Step()]); }
-    shear_detail::PixelPair Neighbours(std::int32_t k) const {
-        const PixelBGRA* first = in + k * Step();
-        return LoadPair(first, first + Step());
-    }
-    void Store(std::int32_t c, std::uint32_t bits) const { out[c * Step()] = FromBits(bits); }
-    PixelBGRA EdgeSample(SampleRegion region, std::int32_t c, double p) const {
-        return ColumnSamplers[region][image.policy->mode](image.source, x, c, p, image.w, image.h,
-                                                           *image.policy);
-    }
-};
-
-// ---- runs ---------------------------------------------------------------------
-
-// The interior sampler over [from, to), at the position positionOf(c) gives
-// for each c: i = trunc(q), t = (i + 1) - q, blend of pixels i and i + 1.  At
-// q = n - 1 exactly t is 1 and the result is the last pixel, whose missing
-// neighbour is not read.
-template <class Line, class Position>
-void InteriorRun(const Line& line, std::int32_t from, std::int32_t to, Position positionOf,
-                 std::uint32_t keep) {
-    const std::int32_t n = line.Length();
-    for (std::int32_t c = from; c < to; ++c) {
-        const double q = positionOf(c);
-        const std::int32_t i = static_cast<std::int32_t>(q);
-        std::uint32_t pixel;
-        if (i + 1 < n) {
-            const double t = static_cast<double>(i + 1) - q;
-            pixel = BlendPair(line.Neighbours(i), t);
-        } else {
-            pixel = line.Source(i);
-        }
-        line.Store(c, pixel & keep);
-    }
-}
-
-#if PG_AVX2_PATH
-
-// The same blend with one pixel's four channels in one AVX2 register.
-__attribute__((target("avx2"))) inline std::uint32_t BlendPairAvx2(__m128i pair, __m256d t, __m256d u) {
-    const __m256i channels = _mm256_cvtepu8_epi32(pair);  // first b g r a, second b g r a
-    const __m256d first = _mm256_cvtepi32_pd(_mm256_castsi256_si128(channels));
-    const __m256d second = _mm256_cvtepi32_pd(_mm256_extracti128_si256(channels, 1));
-    const __m256d sum = _mm256_add_pd(_mm256_mul_pd(first, t), _mm256_mul_pd(second, u));
-    __m128i bytes = _mm256_cvttpd_epi32(sum);
-    bytes = _mm_packs_epi32(bytes, bytes);
-    bytes = _mm_packus_epi16(bytes, bytes);
-    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
-}
-
-// InteriorRun four pixels at a time: the positions, indices and weights of
-// four pixels are computed side by side (the same operations, lane by lane),
-// then each pixel is blended in one register.  A group of four that reaches
-// the last pixel of the line goes through the plain loop.
-template <class Line, class Position>
-__attribute__((target("avx2"))) void InteriorRunAvx2(const Line& line, std::int32_t from, std::int32_t to,
-                                                     Position positionOf, std::uint32_t keep) {
-    const std::int32_t n = line.Length();
-    const __m128i lastIndex = _mm_set1_epi32(n - 1);
-    alignas(32) double weights[4], complements[4];
-    alignas(16) std::int32_t indices[4];
-    std::int32_t c = from;
-    for (; c + 4 <= to; c += 4) {
-        const __m256d q = _mm256_set_pd(positionOf(c + 3), positionOf(c + 2), positionOf(c + 1), positionOf(c));
-        const __m128i i = _mm256_cvttpd_epi32(q);
-        if (_mm_movemask_epi8(_mm_cmplt_epi32(i, lastIndex)) != 0xFFFF) {
-            _mm256_zeroupper();
-            InteriorRun(line, c, c + 4, positionOf, keep);
-            continue;
-        }
-        const __m256d t = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(i, _mm_set1_epi32(1))), q);
-        const __m256d u = _mm256_sub_pd(_mm256_set1_pd(1.0), t);
-        _mm256_store_pd(weights, t);
-        _mm256_store_pd(complements, u);
-        _mm_store_si128(reinterpret_cast<__m128i*>(indices), i);
-        for (int k = 0; k < 4; ++k) {
-            const std::uint32_t pixel = BlendPairAvx2(line.Neighbours(indices[k]), _mm256_broadcast_sd(&weights[k]),
-                                                      _mm256_broadcast_sd(&complements[k]));
-            line.Store(c + k, pixel & keep);
+// One block of memory per pass call, 64-byte aligned, or none when the
+// allocation fails (the pass then takes the plain per-pixel route).
+class Scratch {
+public:
+    explicit Scratch(std::uint64_t bytes) {
+        if (bytes + 64 <= static_cast<std::uint64_t>(static_cast<std::size_t>(-1) / 2)) {
+            raw_ = new (std::nothrow) unsigned char[static_cast<std::size_t>(bytes) + 64];
         }
     }
-    // The rest of the engine is SSE2 code; with the upper halves of the wide
-    // registers left dirty, every SSE2 instruction would pay for it.
-    _mm256_zeroupper();
-    InteriorRun(line, c, to, positionOf, keep);
-}
+    ~Scratch() { delete[] raw_; }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
 
-#endif  // PG_AVX2_PATH
-
-VectorLevel gVectorCap = VectorLevel::Avx2;
-
-// The interior sampler over a run, with the widest vectors available.
-template <class Line, class Position>
-void SampleRun(const Line& line, std::int32_t from, std::int32_t to, Position positionOf, std::uint32_t keep) {
-#if PG_AVX2_PATH
-    if (ActiveVectorLevel() == VectorLevel::Avx2) {
-        InteriorRunAvx2(line, from, to, positionOf, keep);
-        return;
+    bool Ok() const { return raw_ != nullptr; }
+    // The block, starting at a 64-byte boundary.
+    unsigned char* Aligned() const {
+        const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(raw_);
+        return raw_ + ((64 - address % 64) % 64);
     }
-#endif
-    InteriorRun(line, from, to, positionOf, keep);
+
+private:
+    unsigned char* raw_ = nullptr;
+};
+
+// Room for the widened pixels of a line of n, plus the zero pixel at slot n.
+std::uint64_t WideBytes(std::int32_t n) {
+    return (static_cast<std::uint64_t>(n) + 1) * kChannels * sizeof(double);
 }
 
-template <class Line>
-void ConstantRun(const Line& line, std::int32_t from, std::int32_t to, std::uint32_t bits) {
-    for (std::int32_t c = from; c < to; ++c) line.Store(c, bits);
+// Aligned room for `pixels` pixels, rounded up to whole 64-byte blocks.
+std::uint64_t PixelBytes(std::uint64_t pixels) { return (pixels * sizeof(PixelBGRA) + 63) / 64 * 64; }
+
+// The widened line in a scratch block, with its zero pixel in place.
+double* PrepareWide(unsigned char* block, std::int32_t n) {
+    double* wide = reinterpret_cast<double*>(block);
+    for (int k = 0; k < kChannels; ++k) wide[kChannels * static_cast<std::ptrdiff_t>(n) + k] = 0.0;
+    return wide;
 }
 
-// Each output pixel takes the unshifted source pixel at its own position.
-template <class Line>
-void OwnPixelRun(const Line& line, std::int32_t from, std::int32_t to, std::uint32_t keep) {
-    for (std::int32_t c = from; c < to; ++c) line.Store(c, line.Source(c) & keep);
-}
+// ---- one line -------------------------------------------------------------------
 
-// The partial regions: a pixel or two per line, through the shared tables.
-template <class Line>
-void PartialRun(const Line& line, SampleRegion region, std::int32_t from, std::int32_t to, double offset) {
-    for (std::int32_t c = from; c < to; ++c) {
-        const double p = static_cast<double>(c) + offset;
-        line.Store(c, ToBits(line.EdgeSample(region, c, p)));
+// One line of n source pixels, in[0 .. n), of which output pixels [from, to)
+// are produced into out[0 .. to - from).  `partial(region, c, p)` gives the
+// pixels of the two partial regions.
+struct Line {
+    const PixelBGRA* in;
+    std::int32_t n;
+    PixelBGRA* out;
+    std::int32_t from, to;
+    double offset;
+};
+
+// A run of pixels whose colour is blended at mapped positions.
+struct BlendSpan {
+    PositionMap map;
+    std::int32_t from, to;
+    std::uint32_t keep;
+};
+
+// How the outside run of `mode` maps its positions, if it blends at all.
+bool OutsideMap(std::int32_t mode, bool before, PositionMap& map) {
+    if (mode == Repeat) {
+        map = before ? PositionMap::AddLength : PositionMap::SubtractLength;
+        return true;
     }
+    if (mode == Fold) {
+        map = before ? PositionMap::MirrorBefore : PositionMap::MirrorAfter;
+        return true;
+    }
+    return false;
 }
 
-// One of the two outside regions, mode by mode as in the sampler tables.
-template <class Line>
-void OutsideRun(const Line& line, SampleRegion region, std::int32_t from, std::int32_t to, double offset) {
-    if (from >= to) return;
-    const UndefinedAreaPolicy& policy = *line.image.policy;
-    const std::uint32_t keep = policy.transparent != 0 ? kClearAlpha : kKeepAll;
-    const bool before = region == OutsideBefore;
-    const std::int32_t n = line.Length();
-    const double length = static_cast<double>(n);
+void FillRun(PixelBGRA* out, std::int32_t count, std::uint32_t bits) {
+    const PixelBGRA pixel = FromBits(bits);
+    std::fill(out, out + count, pixel);
+}
+
+// The outside run [from, to) of a mode that does not blend.
+void ConstantOutsideRun(const Line& line, const UndefinedAreaPolicy& policy, bool before, std::int32_t from,
+                        std::int32_t to, std::uint32_t keep) {
+    PixelBGRA* out = line.out + (from - line.from);
     switch (policy.mode) {
         case EdgePixel:
-            ConstantRun(line, from, to, line.Source(before ? 0 : n - 1) & keep);
+            FillRun(out, to - from, ToBits(line.in[before ? 0 : line.n - 1]) & keep);
             return;
         case OriginalPixel:
-            OwnPixelRun(line, from, to, keep);
-            return;
-        case Repeat:
-            if (before) {
-                SampleRun(line, from, to, [=](std::int32_t c) { return (static_cast<double>(c) + offset) + length; }, keep);
-            } else {
-                SampleRun(line, from, to, [=](std::int32_t c) { return (static_cast<double>(c) + offset) - length; }, keep);
-            }
-            return;
-        case Fold:
-            if (before) {
-                SampleRun(line, from, to, [=](std::int32_t c) { return -(static_cast<double>(c) + offset) - 1.0; }, keep);
-            } else {
-                const double twice = static_cast<double>(2 * n);
-                SampleRun(line, from, to, [=](std::int32_t c) { return (twice - (static_cast<double>(c) + offset)) - 1.0; }, keep);
-            }
+            for (std::int32_t c = from; c < to; ++c) out[c - from] = FromBits(ToBits(line.in[c]) & keep);
             return;
         default:  // DrawingColour, BackgroundColour
-            ConstantRun(line, from, to, ToBits(policy.fill) & keep);
+            FillRun(out, to - from, ToBits(policy.fill) & keep);
             return;
     }
 }
 
-// Pixels [from, to) of one line, whose regions start at `starts` (already
-// restricted to [from, to)).
-template <class Line>
-void ProduceRuns(const Line& line, std::int32_t from, std::int32_t to, double offset, const RegionStarts& starts) {
-    OutsideRun(line, OutsideBefore, from, starts.partialBefore, offset);
-    PartialRun(line, PartialBefore, starts.partialBefore, starts.interior, offset);
-    SampleRun(line, starts.interior, starts.partialAfter,
-                [offset](std::int32_t c) { return static_cast<double>(c) + offset; }, kKeepAll);
-    PartialRun(line, PartialAfter, starts.partialAfter, starts.outsideAfter, offset);
-    OutsideRun(line, OutsideAfter, starts.outsideAfter, to, offset);
+template <class Partial>
+void ShearLine(const Line& line, const UndefinedAreaPolicy& policy, VectorLevel level, double* wide,
+               Partial partial) {
+    const RegionStarts starts = FindRegions(line.offset, line.from, line.to, line.n);
+    const std::uint32_t outsideKeep = policy.transparent != 0 ? kClearAlpha : kKeepAll;
+
+    // The runs that blend: the interior, and the outside runs of Repeat and Fold.
+    BlendSpan spans[3];
+    int spanCount = 0;
+    PositionMap map;
+    const bool blendBefore = OutsideMap(policy.mode, true, map);
+    if (blendBefore && line.from < starts.partialBefore) spans[spanCount++] = {map, line.from, starts.partialBefore, outsideKeep};
+    if (starts.interior < starts.partialAfter) spans[spanCount++] = {PositionMap::Identity, starts.interior, starts.partialAfter, kKeepAll};
+    const bool blendAfter = OutsideMap(policy.mode, false, map);
+    if (blendAfter && starts.outsideAfter < line.to) spans[spanCount++] = {map, starts.outsideAfter, line.to, outsideKeep};
+
+    // Widen only the source pixels those runs read.  The mapped positions
+    // never decrease or never increase along a run, so its ends bound them.
+    if (spanCount > 0) {
+        std::int32_t lo = line.n, hi = -1;
+        for (int s = 0; s < spanCount; ++s) {
+            const double first = MappedPosition(spans[s].map, line.n, line.offset, spans[s].from);
+            const double last = MappedPosition(spans[s].map, line.n, line.offset, spans[s].to - 1);
+            lo = std::min(lo, static_cast<std::int32_t>(std::min(first, last)));
+            hi = std::max(hi, static_cast<std::int32_t>(std::max(first, last)) + 1);
+        }
+        lo = std::max(lo, 0);
+        hi = std::min(hi, line.n - 1);  // slot n is the zero pixel
+        WidenPixels(level, line.in, lo, hi + 1, wide);
+    }
+    for (int s = 0; s < spanCount; ++s) {
+        BlendRun(level, spans[s].map, wide, line.n, line.offset, spans[s].from, spans[s].to, spans[s].keep,
+                 line.out + (spans[s].from - line.from));
+    }
+
+    if (!blendBefore) ConstantOutsideRun(line, policy, true, line.from, starts.partialBefore, outsideKeep);
+    if (!blendAfter) ConstantOutsideRun(line, policy, false, starts.outsideAfter, line.to, outsideKeep);
+    for (std::int32_t c = starts.partialBefore; c < starts.interior; ++c) {
+        line.out[c - line.from] = partial(PartialBefore, c, static_cast<double>(c) + line.offset);
+    }
+    for (std::int32_t c = starts.partialAfter; c < starts.outsideAfter; ++c) {
+        line.out[c - line.from] = partial(PartialAfter, c, static_cast<double>(c) + line.offset);
+    }
+}
+
+// The per-pixel loop itself, for when no scratch memory could be had.
+// `sample(region, c, p)` is the sampler of the region for output pixel c.
+template <class Sample>
+void PlainLine(std::int32_t n, double offset, std::int32_t from, std::int32_t to, std::int32_t transparent,
+               PixelBGRA* out, std::ptrdiff_t step, Sample sample) {
+    for (std::int32_t c = from; c < to; ++c) {
+        const double p = static_cast<double>(c) + offset;
+        const SampleRegion region = ClassifyPosition(p, n);
+        PixelBGRA pixel = sample(region, c, p);
+        if (IsOutsideRegion(region) && transparent != 0) pixel = WithoutAlpha(pixel);
+        out[c * step] = pixel;
+    }
+}
+
+// ---- transposition ----------------------------------------------------------------
+
+// dst[k * dstStride + r] = src[r * srcStride + k] for r < rows, k < columns,
+// in 4 x 4 blocks.  The blocks are taken row block by row block of the
+// source when `bySourceRows`, else column block by column block, so that the
+// side that lives in the large image is walked along its rows.
+void Transpose(const PixelBGRA* src, std::ptrdiff_t srcStride, std::int32_t rows, std::int32_t columns,
+               PixelBGRA* dst, std::ptrdiff_t dstStride, bool bySourceRows) {
+    const std::int32_t rows4 = rows & ~3, columns4 = columns & ~3;
+    auto block = [&](std::int32_t r, std::int32_t k) {
+#if PG_X86_VECTORS
+        const PixelBGRA* s = src + r * srcStride + k;
+        const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + srcStride));
+        const __m128i a2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * srcStride));
+        const __m128i a3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * srcStride));
+        const __m128i t0 = _mm_unpacklo_epi32(a0, a1), t1 = _mm_unpacklo_epi32(a2, a3);
+        const __m128i t2 = _mm_unpackhi_epi32(a0, a1), t3 = _mm_unpackhi_epi32(a2, a3);
+        PixelBGRA* d = dst + k * dstStride + r;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstStride), _mm_unpackhi_epi64(t0, t1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * dstStride), _mm_unpacklo_epi64(t2, t3));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * dstStride), _mm_unpackhi_epi64(t2, t3));
+#else
+        for (std::int32_t i = 0; i < 4; ++i)
+            for (std::int32_t j = 0; j < 4; ++j) dst[(k + j) * dstStride + r + i] = src[(r + i) * srcStride + k + j];
+#endif
+    };
+    if (bySourceRows) {
+        for (std::int32_t r = 0; r < rows4; r += 4)
+            for (std::int32_t k = 0; k < columns4; k += 4) block(r, k);
+    } else {
+        for (std::int32_t k = 0; k < columns4; k += 4)
+            for (std::int32_t r = 0; r < rows4; r += 4) block(r, k);
+    }
+    // The ragged edges, one pixel at a time.
+    for (std::int32_t r = 0; r < rows; ++r) {
+        for (std::int32_t k = r < rows4 ? columns4 : 0; k < columns; ++k) dst[k * dstStride + r] = src[r * srcStride + k];
+    }
 }
 
 // Callers replace an unknown mode by EdgePixel before it reaches the engine;
@@ -314,31 +305,34 @@ UndefinedAreaPolicy SanePolicy(const UndefinedAreaPolicy& policy) {
     return sane;
 }
 
-// The column pass works on strips of this many columns, each swept from top
-// to bottom in tiles of kTileRows rows: every tile reads and writes short
-// pieces of consecutive rows, so memory is walked row by row.
-constexpr std::int32_t kStripColumns = 64;
-constexpr std::int32_t kTileRows = 32;
+// The column pass works on strips of this many columns: each source row
+// contributes one 64-byte piece to the strip.
+constexpr std::int32_t kStripColumns = 16;
+
+VectorLevel gVectorCap = VectorLevel::Avx512;
 
 }  // namespace
 
 VectorLevel DetectedVectorLevel() {
-#if PG_AVX2_PATH
-    // Checks the operating system's support for the wide registers too.
-    static const bool avx2 = [] {
+#if PG_X86_VECTORS
+    // These checks cover the operating system's support for the wide
+    // registers too.
+    static const VectorLevel detected = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
+        if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl")) {
+            return VectorLevel::Avx512;
+        }
+        if (__builtin_cpu_supports("avx2")) return VectorLevel::Avx2;
+        return VectorLevel::Baseline;
     }();
-    if (avx2) return VectorLevel::Avx2;
-#endif
+    return detected;
+#else
     return VectorLevel::Baseline;
+#endif
 }
 
-VectorLevel ActiveVectorLevel() {
-    const VectorLevel detected = DetectedVectorLevel();
-    return detected == VectorLevel::Avx2 && gVectorCap == VectorLevel::Avx2 ? VectorLevel::Avx2
-                                                                            : VectorLevel::Baseline;
-}
+VectorLevel ActiveVectorLevel() { return std::min(DetectedVectorLevel(), gVectorCap); }
 
 void LimitVectorLevel(VectorLevel cap) { gVectorCap = cap; }
 
@@ -350,12 +344,23 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
     const std::int32_t count = rect.bottom - rect.top;
     const OffsetProfile profile = OffsetProfiles[settings.shape];
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
-    const Image image{source, destination, w, h, &policy};
+    const VectorLevel level = ActiveVectorLevel();
+    const Scratch scratch(WideBytes(w));
+    double* wide = scratch.Ok() ? PrepareWide(scratch.Aligned(), w) : nullptr;
 
     for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
         const double offset = profile(y - rect.top, amplitude, count);
-        const RegionStarts starts = FindRegions(offset, rect.left, rect.right, w);
-        ProduceRuns(RowLine(image, y), rect.left, rect.right, offset, starts);
+        const PixelBGRA* in = source + static_cast<std::ptrdiff_t>(y) * w;
+        PixelBGRA* out = destination + static_cast<std::ptrdiff_t>(y) * w;
+        auto sample = [&](SampleRegion region, std::int32_t c, double p) {
+            return region == Interior ? SampleRowInterior(source, c, y, p, w, h, policy)
+                                      : RowSamplers[region][policy.mode](source, c, y, p, w, h, policy);
+        };
+        if (wide != nullptr) {
+            ShearLine(Line{in, w, out + rect.left, rect.left, rect.right, offset}, policy, level, wide, sample);
+        } else {
+            PlainLine(w, offset, rect.left, rect.right, policy.transparent, out, 1, sample);
+        }
         ReportLine(sink, y - rect.top, count);
     }
 }
@@ -372,25 +377,49 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
     const double amplitude = ShearAmplitude(rect.bottom - rect.top, settings.dimension);
     if (rect.left >= rect.right) return;
     const std::int32_t count = rect.right - rect.left;
+    const std::int32_t rows = rect.bottom - rect.top;
     const OffsetProfile profile = OffsetProfiles[settings.shape - LeftAndRight];
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
-    const Image image{source, destination, w, h, &policy};
+    const VectorLevel level = ActiveVectorLevel();
 
-    double offsets[kStripColumns];
-    RegionStarts starts[kStripColumns];
+    // One block: the widened line, the strip's source columns as lines of h
+    // pixels, and its produced columns as lines of `rows` pixels.
+    const std::uint64_t wideBytes = (WideBytes(h) + 63) / 64 * 64;
+    const std::uint64_t columnBytes = PixelBytes(static_cast<std::uint64_t>(kStripColumns) * h);
+    const Scratch scratch(wideBytes + columnBytes + PixelBytes(static_cast<std::uint64_t>(kStripColumns) * rows));
+    double* wide = nullptr;
+    PixelBGRA* columns = nullptr;
+    PixelBGRA* produced = nullptr;
+    if (scratch.Ok()) {
+        wide = PrepareWide(scratch.Aligned(), h);
+        columns = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes);
+        produced = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes + columnBytes);
+    }
+
     for (std::int32_t stripLeft = rect.left; stripLeft < rect.right; stripLeft += kStripColumns) {
-        const std::int32_t columns = std::min(kStripColumns, rect.right - stripLeft);
-        for (std::int32_t k = 0; k < columns; ++k) {
-            offsets[k] = profile(stripLeft + k - rect.left, amplitude, count);
-            starts[k] = FindRegions(offsets[k], rect.top, rect.bottom, h);
+        const std::int32_t strip = std::min(kStripColumns, rect.right - stripLeft);
+        if (wide != nullptr && rows > 0) {
+            Transpose(source + stripLeft, w, h, strip, columns, h, true);
         }
-        for (std::int32_t tileTop = rect.top; tileTop < rect.bottom; tileTop += kTileRows) {
-            const std::int32_t tileBottom = std::min(tileTop + kTileRows, rect.bottom);
-            for (std::int32_t k = 0; k < columns; ++k) {
-                ProduceRuns(ColumnLine(image, stripLeft + k), tileTop, tileBottom, offsets[k],
-                            starts[k].Within(tileTop, tileBottom));
+        for (std::int32_t k = 0; k < strip; ++k) {
+            const std::int32_t x = stripLeft + k;
+            const double offset = profile(x - rect.left, amplitude, count);
+            auto sample = [&](SampleRegion region, std::int32_t c, double p) {
+                return region == Interior ? SampleColumnInterior(source, x, c, p, w, h, policy)
+                                          : ColumnSamplers[region][policy.mode](source, x, c, p, w, h, policy);
+            };
+            if (wide != nullptr) {
+                const Line line{columns + static_cast<std::ptrdiff_t>(k) * h, h,
+                                produced + static_cast<std::ptrdiff_t>(k) * rows, rect.top, rect.bottom, offset};
+                ShearLine(line, policy, level, wide, sample);
+            } else {
+                PlainLine(h, offset, rect.top, rect.bottom, policy.transparent, destination + x, w, sample);
             }
         }
-        for (std::int32_t k = 0; k < columns; ++k) ReportLine(sink, stripLeft + k - rect.left, count);
+        if (wide != nullptr && rows > 0) {
+            Transpose(produced, rows, strip, rows,
+                      destination + static_cast<std::ptrdiff_t>(rect.top) * w + stripLeft, w, false);
+        }
+        for (std::int32_t k = 0; k < strip; ++k) ReportLine(sink, stripLeft + k - rect.left, count);
     }
 }

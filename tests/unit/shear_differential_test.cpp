@@ -87,6 +87,17 @@ Run RunPass(Pass pass, const std::vector<PixelBGRA>& source, const Case& c, bool
 bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual,
              const char* level);
 
+const VectorLevel kLevels[] = {VectorLevel::Baseline, VectorLevel::Avx2, VectorLevel::Avx512};
+
+const char* LevelName(VectorLevel level) {
+    switch (level) {
+        case VectorLevel::Baseline: return "SSE2";
+        case VectorLevel::Avx2: return "AVX2";
+        case VectorLevel::Avx512: return "AVX-512";
+    }
+    return "?";
+}
+
 // Compares the engine with the reference on one case; returns false (after
 // reporting the case) on the first difference.
 bool Check(const Case& c) {
@@ -100,16 +111,17 @@ bool Check(const Case& c) {
     const bool withCallback = (c.pixelSeed & 7) != 0;  // now and then a null callback
 
     const Run expected = RunPass(reference, source, c, withCallback);
-    // The engine with SSE2 only (the 32-bit build's baseline), then with the
-    // widest vectors this machine has.
-    LimitVectorLevel(VectorLevel::Baseline);
-    if (!Compare(c, rows, withCallback, expected, RunPass(engine, source, c, withCallback), "SSE2")) {
-        LimitVectorLevel(VectorLevel::Avx2);
-        return false;
+    // The engine at every vector level this machine has, from SSE2 (the
+    // 32-bit build's baseline) up.
+    bool same = true;
+    for (const VectorLevel level : kLevels) {
+        if (level > DetectedVectorLevel()) break;
+        LimitVectorLevel(level);
+        same = Compare(c, rows, withCallback, expected, RunPass(engine, source, c, withCallback), LevelName(level));
+        if (!same) break;
     }
-    LimitVectorLevel(VectorLevel::Avx2);
-    if (DetectedVectorLevel() == VectorLevel::Baseline) return true;
-    return Compare(c, rows, withCallback, expected, RunPass(engine, source, c, withCallback), "AVX2");
+    LimitVectorLevel(VectorLevel::Avx512);
+    return same;
 }
 
 bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual,

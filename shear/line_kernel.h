@@ -1,0 +1,49 @@
+// The inner loops shared by the row and the column pass: one line of n
+// contiguous source pixels, blended at shifted positions into contiguous
+// output pixels.
+//
+// Before blending, the source pixels a line will read are widened once to
+// doubles (four per pixel, blue green red alpha), so that each output pixel
+// costs two loads, two multiplications, one addition and a truncating
+// conversion.  Slot n of the widened line is a zero pixel: at q = n - 1
+// exactly the weight t is 1, and first * 1 + 0 * 0 is `first` exactly, as
+// the interior sampler gives it, without a branch for the last pixel.
+#pragma once
+
+#include <cstdint>
+
+#include "shear/pixel.h"
+#include "shear/vector_level.h"
+
+namespace shear_detail {
+
+// How an output position p = c + offset becomes the interior position q that
+// is sampled: unchanged (the interior), or moved back into the line by the
+// Repeat and Fold modes, with the very operations of their samplers.
+enum class PositionMap {
+    Identity,        // q = p
+    AddLength,       // q = p + n          (Repeat, before the line)
+    SubtractLength,  // q = p - n          (Repeat, after it)
+    MirrorBefore,    // q = -p - 1         (Fold, before the line)
+    MirrorAfter,     // q = (2n - p) - 1   (Fold, after it)
+};
+
+// Doubles per widened pixel.
+constexpr int kChannels = 4;
+
+// Widens pixels [from, to) of `line` into wide[4k .. 4k + 4).  `wide` is
+// 32-byte aligned.
+void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t from, std::int32_t to,
+                 double* wide);
+
+// For c in [from, to): p = (double)c + offset, q = map(p), i = trunc(q),
+// t = (i + 1) - q, and out[c - from] = BlendPixels(line[i], t, line[i + 1])
+// ANDed with `keep`.  Every q must lie in 0 .. n - 1, and `wide` must hold
+// the widened pixels of every i and i + 1 read, slot n being zero.
+void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32_t n, double offset,
+              std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out);
+
+// The mapped position of coordinate c, as BlendRun computes it.
+double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32_t c);
+
+}  // namespace shear_detail
