@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "host/host_commands.h"
 #include "host/host_image.h"
 #include "host/host_state.h"
 
@@ -115,4 +116,23 @@ bool ApplyHostAnswers(const HostOptions& options, std::int32_t width, std::int32
         TheHostAnswers.mask = maskStorage.data();
     }
     return true;
+}
+
+int OpenFilterSession(const HostOptions& options, FilterSession& session) {
+    std::string error;
+    if (!session.plugin.Load(options.positional[0], error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    if (!session.plugin.ParseFilterIndex(options.positional[1], session.index, error)) {
+        PrintError(error);
+        return kExitUsage;
+    }
+    if (!LoadImageFile(options.positional[2], session.source, error) ||
+        !ApplyHostAnswers(options, session.source.width, session.source.height, session.mask,
+                          error)) {
+        PrintError(error);
+        return kExitFailure;
+    }
+    return kExitSuccess;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "host/host_image.h"
+#include "host/host_plugin.h"
 #include "shear/passes.h"
 
 // Which of the shared options a command accepts.
@@ -37,3 +39,17 @@ bool ParseRect(const std::string& text, ProcessRect& rect);
 // Puts the parsed colours and mask into the host's answers.
 bool ApplyHostAnswers(const HostOptions& options, std::int32_t width, std::int32_t height,
                       std::vector<std::uint8_t>& maskStorage, std::string& error);
+
+// What `run` and `setup` start from: the loaded plug-in, a checked filter
+// index, and the source image with the host's answers (mask, colours) in place.
+struct FilterSession {
+    PluginLibrary plugin;
+    std::int32_t index = 0;
+    HostImage source;
+    std::vector<std::uint8_t> mask;  // the storage behind TheHostAnswers.mask
+};
+
+// Opens the session from positional arguments PLUGIN INDEX INPUT (the first
+// three of options.positional).  Returns kExitSuccess, or prints the error
+// and returns the exit status to end with.
+int OpenFilterSession(const HostOptions& options, FilterSession& session);

@@ -47,37 +47,21 @@ int CommandRun(int argc, char** argv) {
                    "[--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']");
         return kExitUsage;
     }
-    const std::string& pluginPath = options.positional[0];
-    const std::string& inputPath = options.positional[2];
-    const std::string& outputPath = options.positional[3];
-
-    PluginLibrary plugin;
-    std::int32_t index = 0;
-    if (!plugin.Load(pluginPath, error)) {
-        PrintError(error);
-        return kExitFailure;
+    FilterSession session;
+    if (const int status = OpenFilterSession(options, session); status != kExitSuccess) {
+        return status;
     }
-    if (!plugin.ParseFilterIndex(options.positional[1], index, error)) {
-        PrintError(error);
-        return kExitUsage;
-    }
-    HostImage source;
-    std::vector<std::uint8_t> mask;
-    if (!LoadImageFile(inputPath, source, error) ||
-        !ApplyHostAnswers(options, source.width, source.height, mask, error)) {
-        PrintError(error);
-        return kExitFailure;
-    }
+    const HostImage& source = session.source;
     const ProcessRect rect = options.rect.value_or(ProcessRect{0, 0, source.width, source.height});
 
     HostImage destination = source;
-    plugin.execute(index, nullptr, source.pixels.data(), destination.pixels.data(), 0, &rect, 0,
-                   source.width, source.height, DrawProgress, 0);
+    session.plugin.execute(session.index, nullptr, source.pixels.data(), destination.pixels.data(),
+                           0, &rect, 0, source.width, source.height, DrawProgress, 0);
     if (TheHostAnswers.errorNotices != 0) {
         PrintError("the filter reported an error; nothing written");
         return kExitFailure;
     }
-    if (!WritePngFile(outputPath, destination, error)) {
+    if (!WritePngFile(options.positional[3], destination, error)) {
         PrintError(error);
         return kExitFailure;
     }

@@ -139,22 +139,9 @@ int CommandSetup(int argc, char** argv) {
         return kExitUsage;
     }
 
-    PluginLibrary plugin;
-    std::int32_t index = 0;
-    if (!plugin.Load(options.positional[0], error)) {
-        PrintError(error);
-        return kExitFailure;
-    }
-    if (!plugin.ParseFilterIndex(options.positional[1], index, error)) {
-        PrintError(error);
-        return kExitUsage;
-    }
-    HostImage source;
-    std::vector<std::uint8_t> mask;
-    if (!LoadImageFile(options.positional[2], source, error) ||
-        !ApplyHostAnswers(options, source.width, source.height, mask, error)) {
-        PrintError(error);
-        return kExitFailure;
+    FilterSession session;
+    if (const int status = OpenFilterSession(options, session); status != kExitSuccess) {
+        return status;
     }
 
     UINT_PTR timer = 0;
@@ -163,7 +150,8 @@ int CommandSetup(int argc, char** argv) {
         timer = SetTimer(nullptr, 0, kScreenshotDelayMs, OnScreenshotTimer);
     }
     const std::int32_t confirmed =
-        plugin.setup(index, nullptr, source.pixels.data(), source.width, source.height);
+        session.plugin.setup(session.index, nullptr, session.source.pixels.data(),
+                             session.source.width, session.source.height);
     if (timer != 0) KillTimer(nullptr, timer);
 
     if (!screenshotPath.empty() && !screenshotTaken) {
