@@ -40,35 +40,54 @@ inline std::uint8_t Channel(double first, double t, double second, double u) {
     return static_cast<std::uint8_t>(static_cast<int>(first * t + second * u));
 }
 
+// Doubles per channel plane: slot n, room to shift the planes by up to seven
+// slots, whole 64-byte blocks.
+inline std::ptrdiff_t PlaneStride(std::int32_t n) { return (static_cast<std::ptrdiff_t>(n) + 8 + 7) & ~std::ptrdiff_t{7}; }
+
+// Where channel ch of widened pixel k lives, in either layout.
+struct PixelMajor {
+    explicit PixelMajor(std::int32_t) {}
+    std::ptrdiff_t At(std::int32_t k, int ch) const { return kChannels * static_cast<std::ptrdiff_t>(k) + ch; }
+};
+struct ChannelPlanes {
+    std::ptrdiff_t stride;
+    explicit ChannelPlanes(std::int32_t n) : stride(PlaneStride(n)) {}
+    std::ptrdiff_t At(std::int32_t k, int ch) const { return ch * stride + k; }
+};
+
 // BlendPixels of widened pixels i and i + 1 at weight t.
-inline PixelBGRA BlendWide(const double* wide, std::int32_t i, double t) {
+template <class Layout>
+inline std::uint32_t BlendWide(const double* wide, const Layout& layout, std::int32_t i, double t) {
     const double u = 1.0 - t;
-    const double* a = wide + kChannels * static_cast<std::ptrdiff_t>(i);
-    const double* b = a + kChannels;
-    return PixelBGRA{Channel(a[0], t, b[0], u), Channel(a[1], t, b[1], u), Channel(a[2], t, b[2], u),
-                     Channel(a[3], t, b[3], u)};
+    std::uint32_t bits = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        bits |= static_cast<std::uint32_t>(Channel(wide[layout.At(i, ch)], t, wide[layout.At(i + 1, ch)], u)) << (8 * ch);
+    }
+    return bits;
 }
 
-template <PositionMap M>
+template <PositionMap M, class Layout>
 void BlendRunScalar(const double* wide, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
                     std::uint32_t keep, PixelBGRA* out) {
+    const Layout layout(n);
     const double length = static_cast<double>(n);
     const double twice = static_cast<double>(2 * n);
     for (std::int32_t c = from; c < to; ++c) {
         const double q = MapPosition<M>(static_cast<double>(c) + offset, length, twice);
         const std::int32_t i = static_cast<std::int32_t>(q);
-        const PixelBGRA pixel = BlendWide(wide, i, static_cast<double>(i + 1) - q);
-        std::uint32_t bits;
-        __builtin_memcpy(&bits, &pixel, sizeof bits);
-        bits &= keep;
+        const std::uint32_t bits = BlendWide(wide, layout, i, static_cast<double>(i + 1) - q) & keep;
         __builtin_memcpy(&out[c - from], &bits, sizeof bits);
     }
 }
 
-void WidenScalar(const PixelBGRA* line, std::int32_t from, std::int32_t to, double* wide) {
+template <class Layout>
+void WidenScalar(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, double* wide) {
+    const Layout layout(n);
     for (std::int32_t k = from; k < to; ++k) {
-        double* d = wide + kChannels * static_cast<std::ptrdiff_t>(k);
-        d[0] = line[k].blue, d[1] = line[k].green, d[2] = line[k].red, d[3] = line[k].alpha;
+        wide[layout.At(k, 0)] = line[k].blue;
+        wide[layout.At(k, 1)] = line[k].green;
+        wide[layout.At(k, 2)] = line[k].red;
+        wide[layout.At(k, 3)] = line[k].alpha;
     }
 }
 
@@ -134,10 +153,10 @@ void BlendRunSse2(const double* wide, std::int32_t n, double offset, std::int32_
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (c - from)),
                          _mm_and_si128(PackFour(p0, p1, p2, p3), keepMask));
     }
-    BlendRunScalar<M>(wide, n, offset, c, to, keep, out + (c - from));
+    BlendRunScalar<M, PixelMajor>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
-void WidenSse2(const PixelBGRA* line, std::int32_t from, std::int32_t to, double* wide) {
+void WidenSse2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, double* wide) {
     const __m128i zero = _mm_setzero_si128();
     std::int32_t k = from;
     for (; k + 4 <= to; k += 4) {
@@ -152,10 +171,24 @@ void WidenSse2(const PixelBGRA* line, std::int32_t from, std::int32_t to, double
             _mm_store_pd(d + 4 * j + 2, _mm_cvtepi32_pd(_mm_srli_si128(pixels[j], 8)));
         }
     }
-    WidenScalar(line, k, to, wide);
+    WidenScalar<PixelMajor>(line, n, k, to, wide);
 }
 
-// ---- AVX2: one pixel's four channels per register, four pixels per group -------
+// ---- the wider levels: channel planes, one channel of several pixels per
+// register.  Along an interior, Repeat or Fold run the source index of
+// neighbouring output pixels nearly always steps by exactly one (upwards, or
+// downwards for Fold's mirrored runs), so the left neighbours of a group are
+// one unaligned load from each plane and the right neighbours the load one
+// slot further.  A group whose indices do not step so (p lands within a
+// rounding error of a whole number) goes through the scalar loop.
+
+// Indices of a group: expected i0 + k (or i0 - k for mirrored runs).
+template <PositionMap M>
+constexpr bool Descending() {
+    return M == PositionMap::MirrorBefore || M == PositionMap::MirrorAfter;
+}
+
+// ---- AVX2: four pixels per group -----------------------------------------------
 
 template <PositionMap M>
 __attribute__((target("avx2"))) inline __m256d MapPosition(__m256d p, __m256d length, __m256d twice) {
@@ -170,19 +203,30 @@ __attribute__((target("avx2"))) inline __m256d MapPosition(__m256d p, __m256d le
     return p;
 }
 
-__attribute__((target("avx2"))) inline __m128i BlendOneAvx2(const double* a, __m256d t, __m256d u) {
-    return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(_mm256_load_pd(a), t), _mm256_mul_pd(_mm256_load_pd(a + 4), u)));
+// One channel of the group's four pixels: the planes' slots base .. base + 4
+// give the left and right neighbours, in reverse order for mirrored runs.
+template <PositionMap M>
+__attribute__((target("avx2"))) inline __m128i BlendChannelAvx2(const double* base, __m256d t, __m256d u) {
+    __m256d first = _mm256_loadu_pd(base);
+    __m256d second = _mm256_loadu_pd(base + 1);
+    if (Descending<M>()) {
+        first = _mm256_permute4x64_pd(first, 0x1B);
+        second = _mm256_permute4x64_pd(second, 0x1B);
+    }
+    return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(first, t), _mm256_mul_pd(second, u)));
 }
 
 template <PositionMap M>
 PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const double* wide, std::int32_t n, double offset,
                                                                  std::int32_t from, std::int32_t to,
                                                                  std::uint32_t keep, PixelBGRA* out) {
+    const std::ptrdiff_t stride = PlaneStride(n);
     const __m256d off = _mm256_set1_pd(offset);
     const __m256d length = _mm256_set1_pd(static_cast<double>(n));
     const __m256d twice = _mm256_set1_pd(static_cast<double>(2 * n));
     const __m256d one = _mm256_set1_pd(1.0);
     const __m256d steps = _mm256_set_pd(3.0, 2.0, 1.0, 0.0);
+    const __m128i lanes = _mm_set_epi32(3, 2, 1, 0);
     const __m128i oneInt = _mm_set1_epi32(1);
     const __m128i keepMask = _mm_set1_epi32(static_cast<int>(keep));
     std::int32_t c = from;
@@ -190,40 +234,53 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const double* w
         const __m256d p = _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(c)), steps), off);
         const __m256d q = MapPosition<M>(p, length, twice);
         const __m128i i = _mm256_cvttpd_epi32(q);
+        const std::int32_t i0 = _mm_cvtsi128_si32(i);
+        const __m128i expected = Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes)
+                                                 : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(i, expected)) != 0xFFFF) {
+            BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
+            continue;
+        }
         const __m256d t = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(i, oneInt)), q);
         const __m256d u = _mm256_sub_pd(one, t);
-        const __m128i offsets = _mm_slli_epi32(i, 2);  // kChannels doubles per pixel
-        const double* a0 = wide + _mm_cvtsi128_si32(offsets);
-        const double* a1 = wide + _mm_extract_epi32(offsets, 1);
-        const double* a2 = wide + _mm_extract_epi32(offsets, 2);
-        const double* a3 = wide + _mm_extract_epi32(offsets, 3);
-        const __m128i p0 = BlendOneAvx2(a0, _mm256_permute4x64_pd(t, 0x00), _mm256_permute4x64_pd(u, 0x00));
-        const __m128i p1 = BlendOneAvx2(a1, _mm256_permute4x64_pd(t, 0x55), _mm256_permute4x64_pd(u, 0x55));
-        const __m128i p2 = BlendOneAvx2(a2, _mm256_permute4x64_pd(t, 0xAA), _mm256_permute4x64_pd(u, 0xAA));
-        const __m128i p3 = BlendOneAvx2(a3, _mm256_permute4x64_pd(t, 0xFF), _mm256_permute4x64_pd(u, 0xFF));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (c - from)),
-                         _mm_and_si128(PackFour(p0, p1, p2, p3), keepMask));
+        const double* base = wide + (Descending<M>() ? i0 - 3 : i0);
+        const __m128i blue = BlendChannelAvx2<M>(base, t, u);
+        const __m128i green = BlendChannelAvx2<M>(base + stride, t, u);
+        const __m128i red = BlendChannelAvx2<M>(base + 2 * stride, t, u);
+        const __m128i alpha = BlendChannelAvx2<M>(base + 3 * stride, t, u);
+        const __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
+                                            _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (c - from)), _mm_and_si128(pixels, keepMask));
     }
     // The rest of the engine is SSE2 code, which would pay for upper halves
     // of the wide registers left dirty.
     _mm256_zeroupper();
-    BlendRunScalar<M>(wide, n, offset, c, to, keep, out + (c - from));
+    BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
-PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* line, std::int32_t from,
-                                                              std::int32_t to, double* wide) {
+PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* line, std::int32_t n,
+                                                              std::int32_t from, std::int32_t to, double* wide) {
+    const std::ptrdiff_t stride = PlaneStride(n);
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    // Whole 64-byte blocks of each plane from here on.
     std::int32_t k = from;
-    for (; k + 2 <= to; k += 2) {
-        const __m256i channels = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(line + k)));
-        double* d = wide + kChannels * static_cast<std::ptrdiff_t>(k);
-        _mm256_store_pd(d, _mm256_cvtepi32_pd(_mm256_castsi256_si128(channels)));
-        _mm256_store_pd(d + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(channels, 1)));
+    while (k < to && reinterpret_cast<std::uintptr_t>(wide + k) % 64 != 0) ++k;
+    WidenScalar<ChannelPlanes>(line, n, from, k, wide);
+    for (; k + 8 <= to; k += 8) {
+        const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + k));
+        const __m256i channels[4] = {_mm256_and_si256(pixels, low), _mm256_and_si256(_mm256_srli_epi32(pixels, 8), low),
+                                     _mm256_and_si256(_mm256_srli_epi32(pixels, 16), low), _mm256_srli_epi32(pixels, 24)};
+        for (int ch = 0; ch < 4; ++ch) {
+            double* plane = wide + ch * stride + k;
+            _mm256_store_pd(plane, _mm256_cvtepi32_pd(_mm256_castsi256_si128(channels[ch])));
+            _mm256_store_pd(plane + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(channels[ch], 1)));
+        }
     }
     _mm256_zeroupper();
-    WidenScalar(line, k, to, wide);
+    WidenScalar<ChannelPlanes>(line, n, k, to, wide);
 }
 
-// ---- AVX-512: two pixels per register, eight pixels per group ------------------
+// ---- AVX-512: eight pixels per group ---------------------------------------------
 
 #define PG_AVX512 "avx512f,avx512bw,avx512dq,avx512vl,avx2"
 
@@ -240,19 +297,16 @@ __attribute__((target(PG_AVX512))) inline __m512d MapPosition(__m512d p, __m512d
     return p;
 }
 
-// Two pixels' channels as eight int32: `first` holds the left neighbours of
-// both, `second` the right ones, each weight repeated over its pixel's lanes.
-__attribute__((target(PG_AVX512))) inline __m256i BlendTwo(__m512d first, __m512d second, __m512d t, __m512d u) {
+template <PositionMap M>
+__attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(const double* base, __m512d t, __m512d u) {
+    __m512d first = _mm512_loadu_pd(base);
+    __m512d second = _mm512_loadu_pd(base + 1);
+    if (Descending<M>()) {
+        const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+        first = _mm512_permutexvar_pd(reverse, first);
+        second = _mm512_permutexvar_pd(reverse, second);
+    }
     return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(first, t), _mm512_mul_pd(second, u)));
-}
-
-__attribute__((target(PG_AVX512))) inline __m512d LoadTwo(const double* a, const double* b) {
-    return _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_load_pd(a)), _mm256_load_pd(b), 1);
-}
-
-// Four pixels of int32 channels (two registers of two) to sixteen bytes.
-__attribute__((target(PG_AVX512))) inline __m128i PackFourWide(__m256i p01, __m256i p23) {
-    return _mm512_cvtepi32_epi8(_mm512_inserti64x4(_mm512_castsi256_si512(p01), p23, 1));
 }
 
 template <PositionMap M>
@@ -260,63 +314,62 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const doub
                                                                       double offset, std::int32_t from,
                                                                       std::int32_t to, std::uint32_t keep,
                                                                       PixelBGRA* out) {
+    const std::ptrdiff_t stride = PlaneStride(n);
     const __m512d off = _mm512_set1_pd(offset);
     const __m512d length = _mm512_set1_pd(static_cast<double>(n));
     const __m512d twice = _mm512_set1_pd(static_cast<double>(2 * n));
     const __m512d one = _mm512_set1_pd(1.0);
     const __m512d steps = _mm512_set_pd(7.0, 6.0, 5.0, 4.0, 3.0, 2.0, 1.0, 0.0);
+    const __m256i lanes = _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     const __m256i oneInt = _mm256_set1_epi32(1);
-    const __m256i consecutive = _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     const __m256i keepMask = _mm256_set1_epi32(static_cast<int>(keep));
-    // Lanes of pixel 2j then 2j + 1, four each.
-    const __m512i pair0 = _mm512_set_epi64(1, 1, 1, 1, 0, 0, 0, 0);
-    const __m512i pair1 = _mm512_set_epi64(3, 3, 3, 3, 2, 2, 2, 2);
-    const __m512i pair2 = _mm512_set_epi64(5, 5, 5, 5, 4, 4, 4, 4);
-    const __m512i pair3 = _mm512_set_epi64(7, 7, 7, 7, 6, 6, 6, 6);
-    alignas(32) std::int32_t index[8];
     std::int32_t c = from;
     for (; c + 8 <= to; c += 8) {
         const __m512d p = _mm512_add_pd(_mm512_add_pd(_mm512_set1_pd(static_cast<double>(c)), steps), off);
         const __m512d q = MapPosition<M>(p, length, twice);
         const __m256i i = _mm512_cvttpd_epi32(q);
+        const std::int32_t i0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(i));
+        const __m256i expected = Descending<M>() ? _mm256_sub_epi32(_mm256_set1_epi32(i0), lanes)
+                                                 : _mm256_add_epi32(_mm256_set1_epi32(i0), lanes);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(i, expected)) != -1) {
+            BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 8, keep, out + (c - from));
+            continue;
+        }
         const __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt)), q);
         const __m512d u = _mm512_sub_pd(one, t);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(index), i);
-        __m256i p01, p23, p45, p67;
-        const __m256i expected = _mm256_add_epi32(_mm256_set1_epi32(index[0]), consecutive);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(i, expected)) == -1) {
-            // Sources i0, i0 + 1, ..: pixel pairs lie side by side already.
-            const double* a = wide + kChannels * static_cast<std::ptrdiff_t>(index[0]);
-            p01 = BlendTwo(_mm512_loadu_pd(a), _mm512_loadu_pd(a + 4), _mm512_permutexvar_pd(pair0, t), _mm512_permutexvar_pd(pair0, u));
-            p23 = BlendTwo(_mm512_loadu_pd(a + 8), _mm512_loadu_pd(a + 12), _mm512_permutexvar_pd(pair1, t), _mm512_permutexvar_pd(pair1, u));
-            p45 = BlendTwo(_mm512_loadu_pd(a + 16), _mm512_loadu_pd(a + 20), _mm512_permutexvar_pd(pair2, t), _mm512_permutexvar_pd(pair2, u));
-            p67 = BlendTwo(_mm512_loadu_pd(a + 24), _mm512_loadu_pd(a + 28), _mm512_permutexvar_pd(pair3, t), _mm512_permutexvar_pd(pair3, u));
-        } else {
-            const double* a[8];
-            for (int k = 0; k < 8; ++k) a[k] = wide + kChannels * static_cast<std::ptrdiff_t>(index[k]);
-            p01 = BlendTwo(LoadTwo(a[0], a[1]), LoadTwo(a[0] + 4, a[1] + 4), _mm512_permutexvar_pd(pair0, t), _mm512_permutexvar_pd(pair0, u));
-            p23 = BlendTwo(LoadTwo(a[2], a[3]), LoadTwo(a[2] + 4, a[3] + 4), _mm512_permutexvar_pd(pair1, t), _mm512_permutexvar_pd(pair1, u));
-            p45 = BlendTwo(LoadTwo(a[4], a[5]), LoadTwo(a[4] + 4, a[5] + 4), _mm512_permutexvar_pd(pair2, t), _mm512_permutexvar_pd(pair2, u));
-            p67 = BlendTwo(LoadTwo(a[6], a[7]), LoadTwo(a[6] + 4, a[7] + 4), _mm512_permutexvar_pd(pair3, t), _mm512_permutexvar_pd(pair3, u));
-        }
-        const __m256i bytes = _mm256_set_m128i(PackFourWide(p45, p67), PackFourWide(p01, p23));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + (c - from)), _mm256_and_si256(bytes, keepMask));
+        const double* base = wide + (Descending<M>() ? i0 - 7 : i0);
+        const __m256i blue = BlendChannelAvx512<M>(base, t, u);
+        const __m256i green = BlendChannelAvx512<M>(base + stride, t, u);
+        const __m256i red = BlendChannelAvx512<M>(base + 2 * stride, t, u);
+        const __m256i alpha = BlendChannelAvx512<M>(base + 3 * stride, t, u);
+        const __m256i pixels = _mm256_or_si256(_mm256_or_si256(blue, _mm256_slli_epi32(green, 8)),
+                                               _mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(alpha, 24)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + (c - from)), _mm256_and_si256(pixels, keepMask));
     }
     _mm256_zeroupper();
-    BlendRunScalar<M>(wide, n, offset, c, to, keep, out + (c - from));
+    BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
-PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void WidenAvx512(const PixelBGRA* line, std::int32_t from,
-                                                                   std::int32_t to, double* wide) {
+PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void WidenAvx512(const PixelBGRA* line, std::int32_t n,
+                                                                   std::int32_t from, std::int32_t to, double* wide) {
+    const std::ptrdiff_t stride = PlaneStride(n);
+    const __m512i low = _mm512_set1_epi32(0xFF);
+    // Whole 64-byte blocks of each plane from here on.
     std::int32_t k = from;
-    for (; k + 4 <= to; k += 4) {
-        const __m512i channels = _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line + k)));
-        double* d = wide + kChannels * static_cast<std::ptrdiff_t>(k);
-        _mm512_storeu_pd(d, _mm512_cvtepi32_pd(_mm512_castsi512_si256(channels)));
-        _mm512_storeu_pd(d + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(channels, 1)));
+    while (k < to && reinterpret_cast<std::uintptr_t>(wide + k) % 64 != 0) ++k;
+    WidenScalar<ChannelPlanes>(line, n, from, k, wide);
+    for (; k + 16 <= to; k += 16) {
+        const __m512i pixels = _mm512_loadu_si512(line + k);
+        const __m512i channels[4] = {_mm512_and_si512(pixels, low), _mm512_and_si512(_mm512_srli_epi32(pixels, 8), low),
+                                     _mm512_and_si512(_mm512_srli_epi32(pixels, 16), low), _mm512_srli_epi32(pixels, 24)};
+        for (int ch = 0; ch < 4; ++ch) {
+            double* plane = wide + ch * stride + k;
+            _mm512_store_pd(plane, _mm512_cvtepi32_pd(_mm512_castsi512_si256(channels[ch])));
+            _mm512_store_pd(plane + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(channels[ch], 1)));
+        }
     }
     _mm256_zeroupper();
-    WidenScalar(line, k, to, wide);
+    WidenScalar<ChannelPlanes>(line, n, k, to, wide);
 }
 
 #endif  // PG_X86_VECTORS
@@ -334,21 +387,37 @@ RunFunction RunFor(VectorLevel level) {
     }
 #endif
     (void)level;
-    return BlendRunScalar<M>;
+    return BlendRunScalar<M, PixelMajor>;
 }
+
+bool UsesPlanes(VectorLevel level) { return level != VectorLevel::Baseline; }
 
 }  // namespace
 
-void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t from, std::int32_t to, double* wide) {
+std::uint64_t WideLineBytes(std::int32_t n) {
+    return static_cast<std::uint64_t>(kChannels) * static_cast<std::uint64_t>(PlaneStride(n)) * sizeof(double);
+}
+
+double* AlignedWideLine(VectorLevel level, double* block, std::int32_t groupStart) {
+    return UsesPlanes(level) ? block + ((8 - (groupStart & 7)) & 7) : block;
+}
+
+void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
+                 double* wide) {
 #if PG_X86_VECTORS
     switch (level) {
-        case VectorLevel::Avx512: WidenAvx512(line, from, to, wide); return;
-        case VectorLevel::Avx2: WidenAvx2(line, from, to, wide); return;
-        case VectorLevel::Baseline: WidenSse2(line, from, to, wide); return;
+        case VectorLevel::Avx512: WidenAvx512(line, n, from, to, wide); break;
+        case VectorLevel::Avx2: WidenAvx2(line, n, from, to, wide); break;
+        case VectorLevel::Baseline: WidenSse2(line, n, from, to, wide); break;
     }
+#else
+    WidenScalar<PixelMajor>(line, n, from, to, wide);
 #endif
-    (void)level;
-    WidenScalar(line, from, to, wide);
+    if (to == n) {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            wide[UsesPlanes(level) ? ChannelPlanes(n).At(n, ch) : PixelMajor(n).At(n, ch)] = 0.0;
+        }
+    }
 }
 
 void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32_t n, double offset,

@@ -31,9 +31,22 @@ enum class PositionMap {
 // Doubles per widened pixel.
 constexpr int kChannels = 4;
 
-// Widens pixels [from, to) of `line` into wide[4k .. 4k + 4).  `wide` is
-// 32-byte aligned.
-void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t from, std::int32_t to,
+// The widened line is laid out to suit the level: SSE2 keeps each pixel's
+// four channels together; the wider levels keep one plane per channel, so
+// that a register holds one channel of several neighbouring pixels.
+
+// Bytes of scratch for the widened line of a line of n pixels (64-byte
+// aligned when used).
+std::uint64_t WideLineBytes(std::int32_t n);
+
+// Where in the scratch block the widened line goes so that the vector loads
+// of a run whose first group starts at source index `groupStart` are aligned
+// (the layouts with planes are shifted by a few slots; the other is not).
+double* AlignedWideLine(VectorLevel level, double* block, std::int32_t groupStart);
+
+// Widens pixels [from, to) of `line` (n pixels) into `wide`; when to == n it
+// also puts the zero pixel at slot n.
+void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
                  double* wide);
 
 // For c in [from, to): p = (double)c + offset, q = map(p), i = trunc(q),

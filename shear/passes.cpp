@@ -38,6 +38,8 @@ using shear_detail::BlendRun;
 using shear_detail::kChannels;
 using shear_detail::MappedPosition;
 using shear_detail::PositionMap;
+using shear_detail::AlignedWideLine;
+using shear_detail::WideLineBytes;
 using shear_detail::WidenPixels;
 
 constexpr std::uint32_t kKeepAll = 0xFFFFFFFFu;
@@ -127,20 +129,8 @@ private:
     unsigned char* raw_ = nullptr;
 };
 
-// Room for the widened pixels of a line of n, plus the zero pixel at slot n.
-std::uint64_t WideBytes(std::int32_t n) {
-    return (static_cast<std::uint64_t>(n) + 1) * kChannels * sizeof(double);
-}
-
 // Aligned room for `pixels` pixels, rounded up to whole 64-byte blocks.
 std::uint64_t PixelBytes(std::uint64_t pixels) { return (pixels * sizeof(PixelBGRA) + 63) / 64 * 64; }
-
-// The widened line in a scratch block, with its zero pixel in place.
-double* PrepareWide(unsigned char* block, std::int32_t n) {
-    double* wide = reinterpret_cast<double*>(block);
-    for (int k = 0; k < kChannels; ++k) wide[kChannels * static_cast<std::ptrdiff_t>(n) + k] = 0.0;
-    return wide;
-}
 
 // ---- one line -------------------------------------------------------------------
 
@@ -154,6 +144,10 @@ struct Line {
     std::int32_t from, to;
     double offset;
 };
+
+// Output pixels blended per chunk: their widened source pixels (32 bytes
+// each) stay within the first-level cache.
+constexpr std::int32_t kChunk = 512;
 
 // A run of pixels whose colour is blended at mapped positions.
 struct BlendSpan {
@@ -213,23 +207,24 @@ void ShearLine(const Line& line, const UndefinedAreaPolicy& policy, VectorLevel 
     const bool blendAfter = OutsideMap(policy.mode, false, map);
     if (blendAfter && starts.outsideAfter < line.to) spans[spanCount++] = {map, starts.outsideAfter, line.to, outsideKeep};
 
-    // Widen only the source pixels those runs read.  The mapped positions
-    // never decrease or never increase along a run, so its ends bound them.
-    if (spanCount > 0) {
-        std::int32_t lo = line.n, hi = -1;
-        for (int s = 0; s < spanCount; ++s) {
-            const double first = MappedPosition(spans[s].map, line.n, line.offset, spans[s].from);
-            const double last = MappedPosition(spans[s].map, line.n, line.offset, spans[s].to - 1);
-            lo = std::min(lo, static_cast<std::int32_t>(std::min(first, last)));
-            hi = std::max(hi, static_cast<std::int32_t>(std::max(first, last)) + 1);
-        }
-        lo = std::max(lo, 0);
-        hi = std::min(hi, line.n - 1);  // slot n is the zero pixel
-        WidenPixels(level, line.in, lo, hi + 1, wide);
-    }
+    // Each run is blended in chunks, each chunk after widening just the
+    // source pixels it reads, so that the widened pixels are still in the
+    // nearest cache when they are read.  The mapped positions never decrease
+    // (or never increase) along a run, so a chunk's ends bound them.
     for (int s = 0; s < spanCount; ++s) {
-        BlendRun(level, spans[s].map, wide, line.n, line.offset, spans[s].from, spans[s].to, spans[s].keep,
-                 line.out + (spans[s].from - line.from));
+        for (std::int32_t chunkFrom = spans[s].from; chunkFrom < spans[s].to; chunkFrom += kChunk) {
+            const std::int32_t chunkTo = std::min(spans[s].to, chunkFrom + kChunk);
+            const double first = MappedPosition(spans[s].map, line.n, line.offset, chunkFrom);
+            const double last = MappedPosition(spans[s].map, line.n, line.offset, chunkTo - 1);
+            const std::int32_t lo = std::max(static_cast<std::int32_t>(std::min(first, last)), 0);
+            const std::int32_t end = std::min(static_cast<std::int32_t>(std::max(first, last)) + 2, line.n);
+            const bool mirrored = spans[s].map == PositionMap::MirrorBefore || spans[s].map == PositionMap::MirrorAfter;
+            const std::int32_t groupStart = static_cast<std::int32_t>(first) - (mirrored ? 7 : 0);
+            double* const chunkWide = AlignedWideLine(level, wide, groupStart);
+            WidenPixels(level, line.in, line.n, lo, end, chunkWide);
+            BlendRun(level, spans[s].map, chunkWide, line.n, line.offset, chunkFrom, chunkTo, spans[s].keep,
+                     line.out + (chunkFrom - line.from));
+        }
     }
 
     if (!blendBefore) ConstantOutsideRun(line, policy, true, line.from, starts.partialBefore, outsideKeep);
@@ -307,7 +302,7 @@ UndefinedAreaPolicy SanePolicy(const UndefinedAreaPolicy& policy) {
 
 // The column pass works on strips of this many columns: each source row
 // contributes one 64-byte piece to the strip.
-constexpr std::int32_t kStripColumns = 16;
+constexpr std::int32_t kStripColumns = 128;
 
 VectorLevel gVectorCap = VectorLevel::Avx512;
 
@@ -345,8 +340,11 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
     const OffsetProfile profile = OffsetProfiles[settings.shape];
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
     const VectorLevel level = ActiveVectorLevel();
-    const Scratch scratch(WideBytes(w));
-    double* wide = scratch.Ok() ? PrepareWide(scratch.Aligned(), w) : nullptr;
+    const Scratch scratch(WideLineBytes(w));
+    double* wide = nullptr;
+    if (scratch.Ok()) {
+        wide = reinterpret_cast<double*>(scratch.Aligned());
+    }
 
     for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
         const double offset = profile(y - rect.top, amplitude, count);
@@ -384,14 +382,14 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
 
     // One block: the widened line, the strip's source columns as lines of h
     // pixels, and its produced columns as lines of `rows` pixels.
-    const std::uint64_t wideBytes = (WideBytes(h) + 63) / 64 * 64;
+    const std::uint64_t wideBytes = (WideLineBytes(h) + 63) / 64 * 64;
     const std::uint64_t columnBytes = PixelBytes(static_cast<std::uint64_t>(kStripColumns) * h);
     const Scratch scratch(wideBytes + columnBytes + PixelBytes(static_cast<std::uint64_t>(kStripColumns) * rows));
     double* wide = nullptr;
     PixelBGRA* columns = nullptr;
     PixelBGRA* produced = nullptr;
     if (scratch.Ok()) {
-        wide = PrepareWide(scratch.Aligned(), h);
+        wide = reinterpret_cast<double*>(scratch.Aligned());
         columns = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes);
         produced = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes + columnBytes);
     }
