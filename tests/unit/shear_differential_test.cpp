@@ -5,6 +5,7 @@
 // the rectangle shows up too, and so does every progress report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "reference/literal_shear.h"
+#include "shear/line_kernel.h"
 #include "shear/passes.h"
 #include "shear/vector_level.h"
 
@@ -259,6 +261,115 @@ TEST(ShearDifferentialGrid, EveryShapeModeAndExtremeDimension) {
                         c.pixelSeed = ++seed | 1;  // always with a callback
                         if (!Check(c)) return;
                     }
+                }
+            }
+        }
+    }
+}
+
+
+// ---- the line kernel on its own ------------------------------------------------
+
+// The positions a mapped run samples, written out as the samplers write them.
+double SampledPosition(shear_detail::PositionMap map, std::int32_t n, double p) {
+    switch (map) {
+        case shear_detail::PositionMap::Identity: return p;
+        case shear_detail::PositionMap::AddLength: return p + static_cast<double>(n);
+        case shear_detail::PositionMap::SubtractLength: return p - static_cast<double>(n);
+        case shear_detail::PositionMap::MirrorBefore: return -p - 1.0;
+        case shear_detail::PositionMap::MirrorAfter: return (static_cast<double>(2 * n) - p) - 1.0;
+    }
+    return p;
+}
+
+// Offsets whose fractional part is 0, a half, or within a rounding error of
+// a whole number (where neighbouring pixels need not sample neighbouring
+// source pixels), and some in between.
+const double kKernelOffsets[] = {0.0, 0.5, -0.5, 1.0 / 3, -2.0 / 3, 1e-15, -1e-15, 3.0 - 1e-13, 3.0 + 1e-13,
+                                 -7.0 + 4e-16, 12.999999999999998, 0.9999999999999999, 100.25, -63.75};
+const std::int32_t kKernelLengths[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 1000};
+
+// Every map, over every output pixel whose position it can sample, at every
+// vector level, against BlendPixels on the original pixels.  Lines of one to
+// a few pixels leave groups partly or wholly to the scalar tail.
+TEST(ShearLineKernel, BlendRunMatchesTheBlendAtEveryLevelAndOffset) {
+    using shear_detail::PositionMap;
+    const PositionMap maps[] = {PositionMap::Identity, PositionMap::AddLength, PositionMap::SubtractLength,
+                                PositionMap::MirrorBefore, PositionMap::MirrorAfter};
+    std::mt19937 rng(77);
+    for (const std::int32_t n : kKernelLengths) {
+        std::vector<PixelBGRA> line(static_cast<std::size_t>(n));
+        for (PixelBGRA& p : line) p = RandomPixel(rng);
+        std::vector<double> block(static_cast<std::size_t>(shear_detail::WideLineBytes(n) / sizeof(double)) + 8);
+        double* aligned = block.data();
+        while (reinterpret_cast<std::uintptr_t>(aligned) % 64 != 0) ++aligned;
+        for (const PositionMap map : maps) {
+            for (const double offset : kKernelOffsets) {
+                // The output pixels whose mapped position lies within the line.
+                std::int32_t from = 0, to = 0;
+                bool inside = false;
+                for (std::int32_t c = -4 * n - 200; c <= 4 * n + 200; ++c) {
+                    const double q = SampledPosition(map, n, static_cast<double>(c) + offset);
+                    const bool ok = q >= 0.0 && q <= static_cast<double>(n - 1);
+                    if (ok && !inside) from = c, inside = true;
+                    if (!ok && inside) break;
+                    if (ok) to = c + 1;
+                }
+                if (!inside) continue;
+                std::vector<PixelBGRA> expected;
+                for (std::int32_t c = from; c < to; ++c) {
+                    const double q = SampledPosition(map, n, static_cast<double>(c) + offset);
+                    const std::int32_t i = static_cast<std::int32_t>(q);
+                    const double t = static_cast<double>(i + 1) - q;
+                    expected.push_back(BlendPixels(line[i], t, i + 1 < n ? line[i + 1] : line[i]));
+                }
+                const bool mirrored = map == PositionMap::MirrorBefore || map == PositionMap::MirrorAfter;
+                const std::int32_t groupStart =
+                    static_cast<std::int32_t>(SampledPosition(map, n, static_cast<double>(from) + offset)) -
+                    (mirrored ? 7 : 0);
+                for (const VectorLevel level : kLevels) {
+                    if (level > DetectedVectorLevel()) break;
+                    double* wide = shear_detail::AlignedWideLine(level, aligned, groupStart);
+                    shear_detail::WidenPixels(level, line.data(), n, 0, n, wide);
+                    std::vector<PixelBGRA> got(expected.size());
+                    shear_detail::BlendRun(level, map, wide, n, offset, from, to, 0xFFFFFFFFu, got.data());
+                    for (std::size_t k = 0; k < got.size(); ++k) {
+                        ASSERT_EQ(PackPixel(got[k]), PackPixel(expected[k]))
+                            << LevelName(level) << " n=" << n << " map=" << static_cast<int>(map)
+                            << " offset=" << offset << " c=" << from + static_cast<std::int32_t>(k);
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Rectangles a few pixels across and lines of one to nine pixels, in images
+// wide and tall enough for the strips and the vector groups, with every mode
+// and many dimensions (so many fractional parts of the offsets).
+TEST(ShearDifferentialGrid, NarrowRectanglesAndShortLines) {
+    std::mt19937 rng(9);
+    std::uint32_t seed = 5000;
+    const std::int32_t sizes[][2] = {{1, 40}, {40, 1}, {3, 70}, {70, 3}, {9, 9}, {8, 130}, {130, 8}, {150, 150}};
+    for (const auto& size : sizes) {
+        for (std::int32_t shape = 0; shape < 6; ++shape) {
+            for (std::int32_t mode = 0; mode < kUndefinedAreaModeCount; ++mode) {
+                for (int k = 0; k < 6; ++k) {
+                    Case c;
+                    c.w = size[0], c.h = size[1];
+                    // A span of 1..9 pixels along the shift somewhere in the image, the full extent across it.
+                    const bool rows = IsRowShape(shape);
+                    const std::int32_t along = rows ? c.w : c.h;
+                    const std::int32_t span = std::min(along, Uniform(rng, 1, 9));
+                    const std::int32_t start = Uniform(rng, 0, along - span);
+                    c.rect = rows ? ProcessRect{start, 0, start + span, c.h} : ProcessRect{0, start, c.w, start + span};
+                    if (k % 2 == 1) c.rect = ProcessRect{0, 0, c.w, c.h};
+                    c.settings.shape = shape;
+                    c.settings.dimension = RandomDimension(rng);
+                    c.settings.policy = UndefinedAreaPolicy{mode, RandomPixel(rng), k % 3 == 0};
+                    if (c.settings.policy.transparent) c.settings.policy.fill.alpha = 0;
+                    c.pixelSeed = ++seed | 1;
+                    if (!Check(c)) return;
                 }
             }
         }
