@@ -3,6 +3,8 @@
 // multiply-add), so all of them give the same bits.
 #include "shear/line_kernel.h"
 
+#include <algorithm>
+
 #if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 #define PG_X86_VECTORS 1
 #include <immintrin.h>
@@ -40,9 +42,10 @@ inline std::uint8_t Channel(double first, double t, double second, double u) {
     return static_cast<std::uint8_t>(static_cast<int>(first * t + second * u));
 }
 
-// Doubles per channel plane: slot n, room to shift the planes by up to seven
-// slots, whole 64-byte blocks.
-inline std::ptrdiff_t PlaneStride(std::int32_t n) { return (static_cast<std::ptrdiff_t>(n) + 8 + 7) & ~std::ptrdiff_t{7}; }
+// Doubles per channel plane.  A chunk of kChunkPixels output pixels reads at
+// most kChunkPixels + 2 neighbouring source pixels, slot n may follow them,
+// and the planes are shifted by up to seven slots for alignment.
+inline std::ptrdiff_t PlaneStride(std::int32_t) { return kChunkPixels + 16; }
 
 // Where channel ch of widened pixel k lives, in either layout.
 struct PixelMajor {
@@ -258,6 +261,12 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const double* w
     BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
+// Eight pixels' values of one channel into its plane (32-byte aligned).
+__attribute__((target("avx2"))) inline void StoreChannelAvx2(double* plane, __m256i values) {
+    _mm256_store_pd(plane, _mm256_cvtepi32_pd(_mm256_castsi256_si128(values)));
+    _mm256_store_pd(plane + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(values, 1)));
+}
+
 PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* line, std::int32_t n,
                                                               std::int32_t from, std::int32_t to, double* wide) {
     const std::ptrdiff_t stride = PlaneStride(n);
@@ -268,13 +277,11 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* l
     WidenScalar<ChannelPlanes>(line, n, from, k, wide);
     for (; k + 8 <= to; k += 8) {
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + k));
-        const __m256i channels[4] = {_mm256_and_si256(pixels, low), _mm256_and_si256(_mm256_srli_epi32(pixels, 8), low),
-                                     _mm256_and_si256(_mm256_srli_epi32(pixels, 16), low), _mm256_srli_epi32(pixels, 24)};
-        for (int ch = 0; ch < 4; ++ch) {
-            double* plane = wide + ch * stride + k;
-            _mm256_store_pd(plane, _mm256_cvtepi32_pd(_mm256_castsi256_si128(channels[ch])));
-            _mm256_store_pd(plane + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(channels[ch], 1)));
-        }
+        double* plane = wide + k;
+        StoreChannelAvx2(plane, _mm256_and_si256(pixels, low));
+        StoreChannelAvx2(plane + stride, _mm256_and_si256(_mm256_srli_epi32(pixels, 8), low));
+        StoreChannelAvx2(plane + 2 * stride, _mm256_and_si256(_mm256_srli_epi32(pixels, 16), low));
+        StoreChannelAvx2(plane + 3 * stride, _mm256_srli_epi32(pixels, 24));
     }
     _mm256_zeroupper();
     WidenScalar<ChannelPlanes>(line, n, k, to, wide);
@@ -350,6 +357,12 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const doub
     BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
+// Sixteen pixels' values of one channel into its plane (64-byte aligned).
+__attribute__((target(PG_AVX512))) inline void StoreChannelAvx512(double* plane, __m512i values) {
+    _mm512_store_pd(plane, _mm512_cvtepi32_pd(_mm512_castsi512_si256(values)));
+    _mm512_store_pd(plane + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(values, 1)));
+}
+
 PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void WidenAvx512(const PixelBGRA* line, std::int32_t n,
                                                                    std::int32_t from, std::int32_t to, double* wide) {
     const std::ptrdiff_t stride = PlaneStride(n);
@@ -360,13 +373,11 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void WidenAvx512(const PixelBG
     WidenScalar<ChannelPlanes>(line, n, from, k, wide);
     for (; k + 16 <= to; k += 16) {
         const __m512i pixels = _mm512_loadu_si512(line + k);
-        const __m512i channels[4] = {_mm512_and_si512(pixels, low), _mm512_and_si512(_mm512_srli_epi32(pixels, 8), low),
-                                     _mm512_and_si512(_mm512_srli_epi32(pixels, 16), low), _mm512_srli_epi32(pixels, 24)};
-        for (int ch = 0; ch < 4; ++ch) {
-            double* plane = wide + ch * stride + k;
-            _mm512_store_pd(plane, _mm512_cvtepi32_pd(_mm512_castsi512_si256(channels[ch])));
-            _mm512_store_pd(plane + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(channels[ch], 1)));
-        }
+        double* plane = wide + k;
+        StoreChannelAvx512(plane, _mm512_and_si512(pixels, low));
+        StoreChannelAvx512(plane + stride, _mm512_and_si512(_mm512_srli_epi32(pixels, 8), low));
+        StoreChannelAvx512(plane + 2 * stride, _mm512_and_si512(_mm512_srli_epi32(pixels, 16), low));
+        StoreChannelAvx512(plane + 3 * stride, _mm512_srli_epi32(pixels, 24));
     }
     _mm256_zeroupper();
     WidenScalar<ChannelPlanes>(line, n, k, to, wide);
@@ -394,15 +405,11 @@ bool UsesPlanes(VectorLevel level) { return level != VectorLevel::Baseline; }
 
 }  // namespace
 
-std::uint64_t WideLineBytes(std::int32_t n) {
-    return static_cast<std::uint64_t>(kChannels) * static_cast<std::uint64_t>(PlaneStride(n)) * sizeof(double);
+std::uint64_t WideScratchBytes() {
+    return static_cast<std::uint64_t>(kChannels) * static_cast<std::uint64_t>(PlaneStride(0)) * sizeof(double);
 }
 
-double* AlignedWideLine(VectorLevel level, double* block, std::int32_t groupStart) {
-    return UsesPlanes(level) ? block + ((8 - (groupStart & 7)) & 7) : block;
-}
-
-void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
+static void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
                  double* wide) {
 #if PG_X86_VECTORS
     switch (level) {
@@ -420,7 +427,7 @@ void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::
     }
 }
 
-void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32_t n, double offset,
+static void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32_t n, double offset,
               std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out) {
     if (from >= to) return;
     RunFunction run = nullptr;
@@ -432,6 +439,42 @@ void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32
         case PositionMap::MirrorAfter: run = RunFor<PositionMap::MirrorAfter>(level); break;
     }
     run(wide, n, offset, from, to, keep, out);
+}
+
+double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32_t c);
+
+// The widened window of a chunk whose source pixels start at index `lo`,
+// addressed by absolute source index: slot k of it is k - lo slots into the
+// scratch block, shifted so that the groups starting at `groupStart` load
+// whole aligned blocks.  Only the window's own slots are ever touched, so
+// the address is formed as an integer.
+static double* ChunkWindow(VectorLevel level, double* scratch, std::int32_t lo, std::int32_t groupStart) {
+    std::ptrdiff_t slots;
+    if (UsesPlanes(level)) {
+        slots = ((lo - groupStart) & 7) - static_cast<std::ptrdiff_t>(lo);
+    } else {
+        slots = -static_cast<std::ptrdiff_t>(kChannels) * lo;
+    }
+    return reinterpret_cast<double*>(reinterpret_cast<std::uintptr_t>(scratch) +
+                                     static_cast<std::uintptr_t>(slots * static_cast<std::ptrdiff_t>(sizeof(double))));
+}
+
+void BlendSpan(VectorLevel level, PositionMap map, const PixelBGRA* line, std::int32_t n, double offset,
+               std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out, double* scratch) {
+    const bool mirrored = map == PositionMap::MirrorBefore || map == PositionMap::MirrorAfter;
+    for (std::int32_t chunkFrom = from; chunkFrom < to; chunkFrom += kChunkPixels) {
+        const std::int32_t chunkTo = std::min(to, chunkFrom + kChunkPixels);
+        // The mapped positions never decrease (or never increase) along a
+        // run, so the chunk's ends bound the source pixels it reads.
+        const double first = MappedPosition(map, n, offset, chunkFrom);
+        const double last = MappedPosition(map, n, offset, chunkTo - 1);
+        const std::int32_t lo = std::max(static_cast<std::int32_t>(std::min(first, last)), 0);
+        const std::int32_t end = std::min(static_cast<std::int32_t>(std::max(first, last)) + 2, n);
+        const std::int32_t groupStart = static_cast<std::int32_t>(first) - (mirrored ? 7 : 0);
+        double* const wide = ChunkWindow(level, scratch, lo, groupStart);
+        WidenPixels(level, line, n, lo, end, wide);
+        BlendRun(level, map, wide, n, offset, chunkFrom, chunkTo, keep, out + (chunkFrom - from));
+    }
 }
 
 double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32_t c) {

@@ -35,28 +35,21 @@ constexpr int kChannels = 4;
 // four channels together; the wider levels keep one plane per channel, so
 // that a register holds one channel of several neighbouring pixels.
 
-// Bytes of scratch for the widened line of a line of n pixels (64-byte
-// aligned when used).
-std::uint64_t WideLineBytes(std::int32_t n);
+// Output pixels blended per chunk: each chunk widens just the source pixels
+// it reads into a small window, which stays in the first-level cache.
+constexpr std::int32_t kChunkPixels = 512;
 
-// Where in the scratch block the widened line goes so that the vector loads
-// of a run whose first group starts at source index `groupStart` are aligned
-// (the layouts with planes are shifted by a few slots; the other is not).
-double* AlignedWideLine(VectorLevel level, double* block, std::int32_t groupStart);
-
-// Widens pixels [from, to) of `line` (n pixels) into `wide`; when to == n it
-// also puts the zero pixel at slot n.
-void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
-                 double* wide);
+// Bytes of scratch BlendSpan needs (a 64-byte aligned block).
+std::uint64_t WideScratchBytes();
 
 // For c in [from, to): p = (double)c + offset, q = map(p), i = trunc(q),
 // t = (i + 1) - q, and out[c - from] = BlendPixels(line[i], t, line[i + 1])
-// ANDed with `keep`.  Every q must lie in 0 .. n - 1, and `wide` must hold
-// the widened pixels of every i and i + 1 read, slot n being zero.
-void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32_t n, double offset,
-              std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out);
+// ANDed with `keep`; at q = n - 1 exactly t is 1 and line[n] is not read.
+// Every q must lie in 0 .. n - 1.
+void BlendSpan(VectorLevel level, PositionMap map, const PixelBGRA* line, std::int32_t n, double offset,
+               std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out, double* scratch);
 
-// The mapped position of coordinate c, as BlendRun computes it.
+// The mapped position of coordinate c, as BlendSpan computes it.
 double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32_t c);
 
 }  // namespace shear_detail

@@ -34,13 +34,10 @@
 
 namespace {
 
-using shear_detail::BlendRun;
+using shear_detail::BlendSpan;
 using shear_detail::kChannels;
-using shear_detail::MappedPosition;
 using shear_detail::PositionMap;
-using shear_detail::AlignedWideLine;
-using shear_detail::WideLineBytes;
-using shear_detail::WidenPixels;
+using shear_detail::WideScratchBytes;
 
 constexpr std::uint32_t kKeepAll = 0xFFFFFFFFu;
 constexpr std::uint32_t kClearAlpha = 0x00FFFFFFu;
@@ -145,12 +142,8 @@ struct Line {
     double offset;
 };
 
-// Output pixels blended per chunk: their widened source pixels (32 bytes
-// each) stay within the first-level cache.
-constexpr std::int32_t kChunk = 512;
-
 // A run of pixels whose colour is blended at mapped positions.
-struct BlendSpan {
+struct BlendedRun {
     PositionMap map;
     std::int32_t from, to;
     std::uint32_t keep;
@@ -198,7 +191,7 @@ void ShearLine(const Line& line, const UndefinedAreaPolicy& policy, VectorLevel 
     const std::uint32_t outsideKeep = policy.transparent != 0 ? kClearAlpha : kKeepAll;
 
     // The runs that blend: the interior, and the outside runs of Repeat and Fold.
-    BlendSpan spans[3];
+    BlendedRun spans[3];
     int spanCount = 0;
     PositionMap map;
     const bool blendBefore = OutsideMap(policy.mode, true, map);
@@ -207,24 +200,9 @@ void ShearLine(const Line& line, const UndefinedAreaPolicy& policy, VectorLevel 
     const bool blendAfter = OutsideMap(policy.mode, false, map);
     if (blendAfter && starts.outsideAfter < line.to) spans[spanCount++] = {map, starts.outsideAfter, line.to, outsideKeep};
 
-    // Each run is blended in chunks, each chunk after widening just the
-    // source pixels it reads, so that the widened pixels are still in the
-    // nearest cache when they are read.  The mapped positions never decrease
-    // (or never increase) along a run, so a chunk's ends bound them.
     for (int s = 0; s < spanCount; ++s) {
-        for (std::int32_t chunkFrom = spans[s].from; chunkFrom < spans[s].to; chunkFrom += kChunk) {
-            const std::int32_t chunkTo = std::min(spans[s].to, chunkFrom + kChunk);
-            const double first = MappedPosition(spans[s].map, line.n, line.offset, chunkFrom);
-            const double last = MappedPosition(spans[s].map, line.n, line.offset, chunkTo - 1);
-            const std::int32_t lo = std::max(static_cast<std::int32_t>(std::min(first, last)), 0);
-            const std::int32_t end = std::min(static_cast<std::int32_t>(std::max(first, last)) + 2, line.n);
-            const bool mirrored = spans[s].map == PositionMap::MirrorBefore || spans[s].map == PositionMap::MirrorAfter;
-            const std::int32_t groupStart = static_cast<std::int32_t>(first) - (mirrored ? 7 : 0);
-            double* const chunkWide = AlignedWideLine(level, wide, groupStart);
-            WidenPixels(level, line.in, line.n, lo, end, chunkWide);
-            BlendRun(level, spans[s].map, chunkWide, line.n, line.offset, chunkFrom, chunkTo, spans[s].keep,
-                     line.out + (chunkFrom - line.from));
-        }
+        BlendSpan(level, spans[s].map, line.in, line.n, line.offset, spans[s].from, spans[s].to, spans[s].keep,
+                  line.out + (spans[s].from - line.from), wide);
     }
 
     if (!blendBefore) ConstantOutsideRun(line, policy, true, line.from, starts.partialBefore, outsideKeep);
@@ -352,7 +330,7 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
     const OffsetProfile profile = OffsetProfiles[settings.shape];
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
     const VectorLevel level = ActiveVectorLevel();
-    const Scratch scratch(WideLineBytes(w));
+    const Scratch scratch(WideScratchBytes());
     double* wide = nullptr;
     if (scratch.Ok()) {
         wide = reinterpret_cast<double*>(scratch.Aligned());
@@ -394,7 +372,7 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
 
     // One block: the widened line, the strip's source columns as lines of h
     // pixels, and its produced columns as lines of `rows` pixels.
-    const std::uint64_t wideBytes = (WideLineBytes(h) + 63) / 64 * 64;
+    const std::uint64_t wideBytes = (WideScratchBytes() + 63) / 64 * 64;
     const std::uint64_t columnBytes = PixelBytes(static_cast<std::uint64_t>(kStripColumns) * h);
     const Scratch scratch(wideBytes + columnBytes + PixelBytes(static_cast<std::uint64_t>(kStripColumns) * rows));
     double* wide = nullptr;

@@ -287,12 +287,12 @@ double SampledPosition(shear_detail::PositionMap map, std::int32_t n, double p) 
 // source pixels), and some in between.
 const double kKernelOffsets[] = {0.0, 0.5, -0.5, 1.0 / 3, -2.0 / 3, 1e-15, -1e-15, 3.0 - 1e-13, 3.0 + 1e-13,
                                  -7.0 + 4e-16, 12.999999999999998, 0.9999999999999999, 100.25, -63.75};
-const std::int32_t kKernelLengths[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 1000};
+const std::int32_t kKernelLengths[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 1000, 1500};
 
 // Every map, over every output pixel whose position it can sample, at every
 // vector level, against BlendPixels on the original pixels.  Lines of one to
 // a few pixels leave groups partly or wholly to the scalar tail.
-TEST(ShearLineKernel, BlendRunMatchesTheBlendAtEveryLevelAndOffset) {
+TEST(ShearLineKernel, BlendSpanMatchesTheBlendAtEveryLevelAndOffset) {
     using shear_detail::PositionMap;
     const PositionMap maps[] = {PositionMap::Identity, PositionMap::AddLength, PositionMap::SubtractLength,
                                 PositionMap::MirrorBefore, PositionMap::MirrorAfter};
@@ -300,7 +300,7 @@ TEST(ShearLineKernel, BlendRunMatchesTheBlendAtEveryLevelAndOffset) {
     for (const std::int32_t n : kKernelLengths) {
         std::vector<PixelBGRA> line(static_cast<std::size_t>(n));
         for (PixelBGRA& p : line) p = RandomPixel(rng);
-        std::vector<double> block(static_cast<std::size_t>(shear_detail::WideLineBytes(n) / sizeof(double)) + 8);
+        std::vector<double> block(static_cast<std::size_t>(shear_detail::WideScratchBytes() / sizeof(double)) + 8);
         double* aligned = block.data();
         while (reinterpret_cast<std::uintptr_t>(aligned) % 64 != 0) ++aligned;
         for (const PositionMap map : maps) {
@@ -323,16 +323,10 @@ TEST(ShearLineKernel, BlendRunMatchesTheBlendAtEveryLevelAndOffset) {
                     const double t = static_cast<double>(i + 1) - q;
                     expected.push_back(BlendPixels(line[i], t, i + 1 < n ? line[i + 1] : line[i]));
                 }
-                const bool mirrored = map == PositionMap::MirrorBefore || map == PositionMap::MirrorAfter;
-                const std::int32_t groupStart =
-                    static_cast<std::int32_t>(SampledPosition(map, n, static_cast<double>(from) + offset)) -
-                    (mirrored ? 7 : 0);
                 for (const VectorLevel level : kLevels) {
                     if (level > DetectedVectorLevel()) break;
-                    double* wide = shear_detail::AlignedWideLine(level, aligned, groupStart);
-                    shear_detail::WidenPixels(level, line.data(), n, 0, n, wide);
                     std::vector<PixelBGRA> got(expected.size());
-                    shear_detail::BlendRun(level, map, wide, n, offset, from, to, 0xFFFFFFFFu, got.data());
+                    shear_detail::BlendSpan(level, map, line.data(), n, offset, from, to, 0xFFFFFFFFu, got.data(), aligned);
                     for (std::size_t k = 0; k < got.size(); ++k) {
                         ASSERT_EQ(PackPixel(got[k]), PackPixel(expected[k]))
                             << LevelName(level) << " n=" << n << " map=" << static_cast<int>(map)
