@@ -49,28 +49,38 @@ inline std::ptrdiff_t PlaneStride(std::int32_t) { return kChunkPixels + 16; }
 
 // Where channel ch of widened pixel k lives, in either layout.
 struct PixelMajor {
+    using Element = double;
     explicit PixelMajor(std::int32_t) {}
     std::ptrdiff_t At(std::int32_t k, int ch) const { return kChannels * static_cast<std::ptrdiff_t>(k) + ch; }
 };
-struct ChannelPlanes {
+template <class T>
+struct PlanesOf {
+    using Element = T;
     std::ptrdiff_t stride;
-    explicit ChannelPlanes(std::int32_t n) : stride(PlaneStride(n)) {}
+    explicit PlanesOf(std::int32_t n) : stride(PlaneStride(n)) {}
     std::ptrdiff_t At(std::int32_t k, int ch) const { return ch * stride + k; }
 };
+// Planes of doubles (AVX2), and planes of int32 that the AVX-512 kernel
+// converts as it loads them: half the bytes to write and read per pixel.
+using ChannelPlanes = PlanesOf<double>;
+using IntPlanes = PlanesOf<std::int32_t>;
 
 // BlendPixels of widened pixels i and i + 1 at weight t.
 template <class Layout>
-inline std::uint32_t BlendWide(const double* wide, const Layout& layout, std::int32_t i, double t) {
+inline std::uint32_t BlendWide(const void* widened, const Layout& layout, std::int32_t i, double t) {
+    const auto* wide = static_cast<const typename Layout::Element*>(widened);
     const double u = 1.0 - t;
     std::uint32_t bits = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
-        bits |= static_cast<std::uint32_t>(Channel(wide[layout.At(i, ch)], t, wide[layout.At(i + 1, ch)], u)) << (8 * ch);
+        const double first = static_cast<double>(wide[layout.At(i, ch)]);
+        const double second = static_cast<double>(wide[layout.At(i + 1, ch)]);
+        bits |= static_cast<std::uint32_t>(Channel(first, t, second, u)) << (8 * ch);
     }
     return bits;
 }
 
 template <PositionMap M, class Layout>
-void BlendRunScalar(const double* wide, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
+void BlendRunScalar(const void* wide, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
                     std::uint32_t keep, PixelBGRA* out) {
     const Layout layout(n);
     const double length = static_cast<double>(n);
@@ -84,7 +94,8 @@ void BlendRunScalar(const double* wide, std::int32_t n, double offset, std::int3
 }
 
 template <class Layout>
-void WidenScalar(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, double* wide) {
+void WidenScalar(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, void* widened) {
+    auto* wide = static_cast<typename Layout::Element*>(widened);
     const Layout layout(n);
     for (std::int32_t k = from; k < to; ++k) {
         wide[layout.At(k, 0)] = line[k].blue;
@@ -95,6 +106,16 @@ void WidenScalar(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::
 }
 
 #if PG_X86_VECTORS
+
+// Asks for the source pixels `ahead` pixels from pixel k, which the next
+// chunk will widen: the blending in between leaves the hardware too little
+// time to fetch them unasked.  A prefetch never faults, so the address may
+// lie outside the line; it is formed as an integer.
+inline void PrefetchAhead(const PixelBGRA* line, std::int32_t k, std::int32_t ahead) {
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(line + k) +
+                                   static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(ahead) * 4);
+    _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0);
+}
 
 // ---- SSE2: two doubles per register, four pixels per group ---------------------
 
@@ -126,8 +147,9 @@ inline __m128i PackFour(__m128i p0, __m128i p1, __m128i p2, __m128i p3) {
 }
 
 template <PositionMap M>
-void BlendRunSse2(const double* wide, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
+void BlendRunSse2(const void* widened, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
                   std::uint32_t keep, PixelBGRA* out) {
+    const double* wide = static_cast<const double*>(widened);
     const __m128d off = _mm_set1_pd(offset);
     const __m128d length = _mm_set1_pd(static_cast<double>(n));
     const __m128d twice = _mm_set1_pd(static_cast<double>(2 * n));
@@ -159,10 +181,13 @@ void BlendRunSse2(const double* wide, std::int32_t n, double offset, std::int32_
     BlendRunScalar<M, PixelMajor>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
-void WidenSse2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, double* wide) {
+void WidenSse2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, void* widened,
+               std::int32_t ahead) {
+    double* wide = static_cast<double*>(widened);
     const __m128i zero = _mm_setzero_si128();
     std::int32_t k = from;
     for (; k + 4 <= to; k += 4) {
+        if (k % 16 == 0) PrefetchAhead(line, k, ahead);
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + k));
         const __m128i low = _mm_unpacklo_epi8(bytes, zero);
         const __m128i high = _mm_unpackhi_epi8(bytes, zero);
@@ -220,9 +245,10 @@ __attribute__((target("avx2"))) inline __m128i BlendChannelAvx2(const double* ba
 }
 
 template <PositionMap M>
-PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const double* wide, std::int32_t n, double offset,
+PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const void* widened, std::int32_t n, double offset,
                                                                  std::int32_t from, std::int32_t to,
                                                                  std::uint32_t keep, PixelBGRA* out) {
+    const double* wide = static_cast<const double*>(widened);
     const std::ptrdiff_t stride = PlaneStride(n);
     const __m256d off = _mm256_set1_pd(offset);
     const __m256d length = _mm256_set1_pd(static_cast<double>(n));
@@ -268,7 +294,9 @@ __attribute__((target("avx2"))) inline void StoreChannelAvx2(double* plane, __m2
 }
 
 PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* line, std::int32_t n,
-                                                              std::int32_t from, std::int32_t to, double* wide) {
+                                                              std::int32_t from, std::int32_t to, void* widened,
+                                                              std::int32_t ahead) {
+    double* wide = static_cast<double*>(widened);
     const std::ptrdiff_t stride = PlaneStride(n);
     const __m256i low = _mm256_set1_epi32(0xFF);
     // Whole 64-byte blocks of each plane from here on.
@@ -276,6 +304,7 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* l
     while (k < to && reinterpret_cast<std::uintptr_t>(wide + k) % 64 != 0) ++k;
     WidenScalar<ChannelPlanes>(line, n, from, k, wide);
     for (; k + 8 <= to; k += 8) {
+        if (k % 16 == 0) PrefetchAhead(line, k, ahead);
         const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + k));
         double* plane = wide + k;
         StoreChannelAvx2(plane, _mm256_and_si256(pixels, low));
@@ -305,9 +334,9 @@ __attribute__((target(PG_AVX512))) inline __m512d MapPosition(__m512d p, __m512d
 }
 
 template <PositionMap M>
-__attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(const double* base, __m512d t, __m512d u) {
-    __m512d first = _mm512_loadu_pd(base);
-    __m512d second = _mm512_loadu_pd(base + 1);
+__attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(const std::int32_t* base, __m512d t, __m512d u) {
+    __m512d first = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)));
+    __m512d second = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)));
     if (Descending<M>()) {
         const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
         first = _mm512_permutexvar_pd(reverse, first);
@@ -317,10 +346,11 @@ __attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(const doubl
 }
 
 template <PositionMap M>
-PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const double* wide, std::int32_t n,
+PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void* widened, std::int32_t n,
                                                                       double offset, std::int32_t from,
                                                                       std::int32_t to, std::uint32_t keep,
                                                                       PixelBGRA* out) {
+    const std::int32_t* wide = static_cast<const std::int32_t*>(widened);
     const std::ptrdiff_t stride = PlaneStride(n);
     const __m512d off = _mm512_set1_pd(offset);
     const __m512d length = _mm512_set1_pd(static_cast<double>(n));
@@ -339,12 +369,12 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const doub
         const __m256i expected = Descending<M>() ? _mm256_sub_epi32(_mm256_set1_epi32(i0), lanes)
                                                  : _mm256_add_epi32(_mm256_set1_epi32(i0), lanes);
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(i, expected)) != -1) {
-            BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 8, keep, out + (c - from));
+            BlendRunScalar<M, IntPlanes>(wide, n, offset, c, c + 8, keep, out + (c - from));
             continue;
         }
         const __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt)), q);
         const __m512d u = _mm512_sub_pd(one, t);
-        const double* base = wide + (Descending<M>() ? i0 - 7 : i0);
+        const std::int32_t* base = wide + (Descending<M>() ? i0 - 7 : i0);
         const __m256i blue = BlendChannelAvx512<M>(base, t, u);
         const __m256i green = BlendChannelAvx512<M>(base + stride, t, u);
         const __m256i red = BlendChannelAvx512<M>(base + 2 * stride, t, u);
@@ -354,38 +384,35 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const doub
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + (c - from)), _mm256_and_si256(pixels, keepMask));
     }
     _mm256_zeroupper();
-    BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, to, keep, out + (c - from));
-}
-
-// Sixteen pixels' values of one channel into its plane (64-byte aligned).
-__attribute__((target(PG_AVX512))) inline void StoreChannelAvx512(double* plane, __m512i values) {
-    _mm512_store_pd(plane, _mm512_cvtepi32_pd(_mm512_castsi512_si256(values)));
-    _mm512_store_pd(plane + 8, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(values, 1)));
+    BlendRunScalar<M, IntPlanes>(wide, n, offset, c, to, keep, out + (c - from));
 }
 
 PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void WidenAvx512(const PixelBGRA* line, std::int32_t n,
-                                                                   std::int32_t from, std::int32_t to, double* wide) {
+                                                                   std::int32_t from, std::int32_t to, void* widened,
+                                                                   std::int32_t ahead) {
+    std::int32_t* wide = static_cast<std::int32_t*>(widened);
     const std::ptrdiff_t stride = PlaneStride(n);
     const __m512i low = _mm512_set1_epi32(0xFF);
     // Whole 64-byte blocks of each plane from here on.
     std::int32_t k = from;
     while (k < to && reinterpret_cast<std::uintptr_t>(wide + k) % 64 != 0) ++k;
-    WidenScalar<ChannelPlanes>(line, n, from, k, wide);
+    WidenScalar<IntPlanes>(line, n, from, k, wide);
     for (; k + 16 <= to; k += 16) {
+        PrefetchAhead(line, k, ahead);
         const __m512i pixels = _mm512_loadu_si512(line + k);
-        double* plane = wide + k;
-        StoreChannelAvx512(plane, _mm512_and_si512(pixels, low));
-        StoreChannelAvx512(plane + stride, _mm512_and_si512(_mm512_srli_epi32(pixels, 8), low));
-        StoreChannelAvx512(plane + 2 * stride, _mm512_and_si512(_mm512_srli_epi32(pixels, 16), low));
-        StoreChannelAvx512(plane + 3 * stride, _mm512_srli_epi32(pixels, 24));
+        std::int32_t* plane = wide + k;
+        _mm512_store_si512(plane, _mm512_and_si512(pixels, low));
+        _mm512_store_si512(plane + stride, _mm512_and_si512(_mm512_srli_epi32(pixels, 8), low));
+        _mm512_store_si512(plane + 2 * stride, _mm512_and_si512(_mm512_srli_epi32(pixels, 16), low));
+        _mm512_store_si512(plane + 3 * stride, _mm512_srli_epi32(pixels, 24));
     }
     _mm256_zeroupper();
-    WidenScalar<ChannelPlanes>(line, n, k, to, wide);
+    WidenScalar<IntPlanes>(line, n, k, to, wide);
 }
 
 #endif  // PG_X86_VECTORS
 
-using RunFunction = void (*)(const double*, std::int32_t, double, std::int32_t, std::int32_t, std::uint32_t,
+using RunFunction = void (*)(const void*, std::int32_t, double, std::int32_t, std::int32_t, std::uint32_t,
                              PixelBGRA*);
 
 template <PositionMap M>
@@ -401,7 +428,6 @@ RunFunction RunFor(VectorLevel level) {
     return BlendRunScalar<M, PixelMajor>;
 }
 
-bool UsesPlanes(VectorLevel level) { return level != VectorLevel::Baseline; }
 
 }  // namespace
 
@@ -409,25 +435,33 @@ std::uint64_t WideScratchBytes() {
     return static_cast<std::uint64_t>(kChannels) * static_cast<std::uint64_t>(PlaneStride(0)) * sizeof(double);
 }
 
+// `ahead`: where the next chunk's source pixels lie, relative to this one's.
 static void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
-                 double* wide) {
+                        void* wide, std::int32_t ahead) {
 #if PG_X86_VECTORS
     switch (level) {
-        case VectorLevel::Avx512: WidenAvx512(line, n, from, to, wide); break;
-        case VectorLevel::Avx2: WidenAvx2(line, n, from, to, wide); break;
-        case VectorLevel::Baseline: WidenSse2(line, n, from, to, wide); break;
+        case VectorLevel::Avx512: WidenAvx512(line, n, from, to, wide, ahead); break;
+        case VectorLevel::Avx2: WidenAvx2(line, n, from, to, wide, ahead); break;
+        case VectorLevel::Baseline: WidenSse2(line, n, from, to, wide, ahead); break;
     }
 #else
+    (void)ahead;
     WidenScalar<PixelMajor>(line, n, from, to, wide);
 #endif
     if (to == n) {
         for (int ch = 0; ch < kChannels; ++ch) {
-            wide[UsesPlanes(level) ? ChannelPlanes(n).At(n, ch) : PixelMajor(n).At(n, ch)] = 0.0;
+            if (level == VectorLevel::Avx512) {
+                static_cast<std::int32_t*>(wide)[IntPlanes(n).At(n, ch)] = 0;
+            } else if (level == VectorLevel::Avx2) {
+                static_cast<double*>(wide)[ChannelPlanes(n).At(n, ch)] = 0.0;
+            } else {
+                static_cast<double*>(wide)[PixelMajor(n).At(n, ch)] = 0.0;
+            }
         }
     }
 }
 
-static void BlendRun(VectorLevel level, PositionMap map, const double* wide, std::int32_t n, double offset,
+static void BlendRun(VectorLevel level, PositionMap map, const void* wide, std::int32_t n, double offset,
               std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out) {
     if (from >= to) return;
     RunFunction run = nullptr;
@@ -448,15 +482,16 @@ double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32
 // scratch block, shifted so that the groups starting at `groupStart` load
 // whole aligned blocks.  Only the window's own slots are ever touched, so
 // the address is formed as an integer.
-static double* ChunkWindow(VectorLevel level, double* scratch, std::int32_t lo, std::int32_t groupStart) {
-    std::ptrdiff_t slots;
-    if (UsesPlanes(level)) {
-        slots = ((lo - groupStart) & 7) - static_cast<std::ptrdiff_t>(lo);
+static void* ChunkWindow(VectorLevel level, double* scratch, std::int32_t lo, std::int32_t groupStart) {
+    std::ptrdiff_t bytes;
+    if (level == VectorLevel::Avx512) {
+        bytes = (((lo - groupStart) & 7) - static_cast<std::ptrdiff_t>(lo)) * static_cast<std::ptrdiff_t>(sizeof(std::int32_t));
+    } else if (level == VectorLevel::Avx2) {
+        bytes = (((lo - groupStart) & 7) - static_cast<std::ptrdiff_t>(lo)) * static_cast<std::ptrdiff_t>(sizeof(double));
     } else {
-        slots = -static_cast<std::ptrdiff_t>(kChannels) * lo;
+        bytes = -static_cast<std::ptrdiff_t>(kChannels) * lo * static_cast<std::ptrdiff_t>(sizeof(double));
     }
-    return reinterpret_cast<double*>(reinterpret_cast<std::uintptr_t>(scratch) +
-                                     static_cast<std::uintptr_t>(slots * static_cast<std::ptrdiff_t>(sizeof(double))));
+    return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(scratch) + static_cast<std::uintptr_t>(bytes));
 }
 
 void BlendSpan(VectorLevel level, PositionMap map, const PixelBGRA* line, std::int32_t n, double offset,
@@ -471,8 +506,8 @@ void BlendSpan(VectorLevel level, PositionMap map, const PixelBGRA* line, std::i
         const std::int32_t lo = std::max(static_cast<std::int32_t>(std::min(first, last)), 0);
         const std::int32_t end = std::min(static_cast<std::int32_t>(std::max(first, last)) + 2, n);
         const std::int32_t groupStart = static_cast<std::int32_t>(first) - (mirrored ? 7 : 0);
-        double* const wide = ChunkWindow(level, scratch, lo, groupStart);
-        WidenPixels(level, line, n, lo, end, wide);
+        void* const wide = ChunkWindow(level, scratch, lo, groupStart);
+        WidenPixels(level, line, n, lo, end, wide, mirrored ? -kChunkPixels : kChunkPixels);
         BlendRun(level, map, wide, n, offset, chunkFrom, chunkTo, keep, out + (chunkFrom - from));
     }
 }
