@@ -2,12 +2,14 @@
 // contiguous source pixels, blended at shifted positions into contiguous
 // output pixels.
 //
-// Before blending, the source pixels a line will read are widened once to
-// doubles (four per pixel, blue green red alpha), so that each output pixel
-// costs two loads, two multiplications, one addition and a truncating
-// conversion.  Slot n of the widened line is a zero pixel: at q = n - 1
-// exactly the weight t is 1, and first * 1 + 0 * 0 is `first` exactly, as
-// the interior sampler gives it, without a branch for the last pixel.
+// The line is blended in chunks.  Before a chunk is blended, the source
+// pixels it reads are widened once into a small scratch window, one value per
+// channel (doubles, or int32 that the AVX-512 kernel converts as it loads
+// them), so that each output pixel costs a few loads, two multiplications,
+// one addition and a truncating conversion per channel.  The slot after the
+// line's last pixel holds a zero pixel: at q = n - 1 exactly the weight t is
+// 1, and first * 1 + 0 * 0 is `first` exactly, as the interior sampler gives
+// it, without a branch for the last pixel.
 #pragma once
 
 #include <cstdint>
@@ -28,12 +30,12 @@ enum class PositionMap {
     MirrorAfter,     // q = (2n - p) - 1   (Fold, after it)
 };
 
-// Doubles per widened pixel.
+// Values per widened pixel.
 constexpr int kChannels = 4;
 
-// The widened line is laid out to suit the level: SSE2 keeps each pixel's
-// four channels together; the wider levels keep one plane per channel, so
-// that a register holds one channel of several neighbouring pixels.
+// The window is laid out to suit the level: SSE2 keeps each pixel's four
+// channels together; the wider levels keep one plane per channel, so that a
+// register holds one channel of several neighbouring pixels.
 
 // Output pixels blended per chunk: each chunk widens just the source pixels
 // it reads into a small window, which stays in the first-level cache.

@@ -35,7 +35,6 @@
 namespace {
 
 using shear_detail::BlendSpan;
-using shear_detail::kChannels;
 using shear_detail::PositionMap;
 using shear_detail::WideScratchBytes;
 
