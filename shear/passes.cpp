@@ -53,8 +53,18 @@ PixelBGRA FromBits(std::uint32_t bits) {
     return pixel;
 }
 
+// The line kernels write whole aligned blocks of output with non-temporal
+// stores; this makes them visible to everyone before the caller is told
+// about the pixels they wrote.
+void FinishStreaming() {
+#if PG_X86_VECTORS
+    _mm_sfence();
+#endif
+}
+
 void ReportLine(const ProgressSink& sink, std::int32_t line, std::int32_t count) {
     if (sink.callback != nullptr) {
+        FinishStreaming();
         // 64-bit product: the 32-bit one would overflow past 214748 lines.
         const auto done = static_cast<std::int32_t>(static_cast<std::int64_t>(line) * kProgressTotal / count);
         sink.callback(done, kProgressTotal, sink.userData);
@@ -237,6 +247,12 @@ void PlainLine(std::int32_t n, double offset, std::int32_t from, std::int32_t to
 void Transpose(const PixelBGRA* src, std::ptrdiff_t srcStride, std::int32_t rows, std::int32_t columns,
                PixelBGRA* dst, std::ptrdiff_t dstStride, bool bySourceRows) {
     const std::int32_t rows4 = rows & ~3, columns4 = columns & ~3;
+    // Into the image, when every piece is aligned, the pieces go past the
+    // cache with non-temporal stores: an ordinary store would first fetch
+    // each destination line it writes, doubling the memory traffic.  (The
+    // destination rows are then not asked for ahead either.)  The pass calls
+    // FinishStreaming before it reports the columns written.
+    const bool stream = !bySourceRows && reinterpret_cast<std::uintptr_t>(dst) % 16 == 0 && dstStride % 4 == 0;
     auto block = [&](std::int32_t r, std::int32_t k) {
 #if PG_X86_VECTORS
         const PixelBGRA* s = src + r * srcStride + k;
@@ -247,6 +263,13 @@ void Transpose(const PixelBGRA* src, std::ptrdiff_t srcStride, std::int32_t rows
         const __m128i t0 = _mm_unpacklo_epi32(a0, a1), t1 = _mm_unpacklo_epi32(a2, a3);
         const __m128i t2 = _mm_unpackhi_epi32(a0, a1), t3 = _mm_unpackhi_epi32(a2, a3);
         PixelBGRA* d = dst + k * dstStride + r;
+        if (stream) {
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi64(t0, t1));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d + dstStride), _mm_unpackhi_epi64(t0, t1));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d + 2 * dstStride), _mm_unpacklo_epi64(t2, t3));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(d + 3 * dstStride), _mm_unpackhi_epi64(t2, t3));
+            return;
+        }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi64(t0, t1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstStride), _mm_unpackhi_epi64(t0, t1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * dstStride), _mm_unpacklo_epi64(t2, t3));
@@ -269,7 +292,7 @@ void Transpose(const PixelBGRA* src, std::ptrdiff_t srcStride, std::int32_t rows
         }
     } else {
         for (std::int32_t k = 0; k < columns4; k += 4) {
-            for (std::int32_t ahead = k + kAhead; ahead < std::min(k + kAhead + 4, columns); ++ahead) {
+            if (!stream) for (std::int32_t ahead = k + kAhead; ahead < std::min(k + kAhead + 4, columns); ++ahead) {
                 for (std::int32_t r = 0; r < rows; r += 16) __builtin_prefetch(dst + ahead * dstStride + r, 1, 3);
             }
             for (std::int32_t r = 0; r < rows4; r += 4) block(r, k);
@@ -350,6 +373,7 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
         }
         ReportLine(sink, y - rect.top, count);
     }
+    FinishStreaming();
 }
 
 // Progress and the column strips: a strip's columns are all computed before
@@ -383,8 +407,17 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
         produced = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes + columnBytes);
     }
 
-    for (std::int32_t stripLeft = rect.left; stripLeft < rect.right; stripLeft += kStripColumns) {
-        const std::int32_t strip = std::min(kStripColumns, rect.right - stripLeft);
+    // The strips after the first start on a 64-byte boundary of the first
+    // produced row (of every row, when the row pitch is whole 64-byte
+    // blocks), so that the transpose back writes whole cache lines.
+    const std::uintptr_t firstAddress =
+        reinterpret_cast<std::uintptr_t>(destination + static_cast<std::ptrdiff_t>(rect.top) * w + rect.left);
+    std::int32_t firstStrip = kStripColumns;
+    if (firstAddress % sizeof(PixelBGRA) == 0 && firstAddress % 64 != 0) {
+        firstStrip = kStripColumns - 16 + static_cast<std::int32_t>((64 - firstAddress % 64) / sizeof(PixelBGRA));
+    }
+    for (std::int32_t stripLeft = rect.left, strip = 0; stripLeft < rect.right; stripLeft += strip) {
+        strip = std::min(stripLeft == rect.left ? firstStrip : kStripColumns, rect.right - stripLeft);
         if (wide != nullptr && rows > 0) {
             Transpose(source + stripLeft, w, h, strip, columns, h, true);
         }
@@ -409,4 +442,5 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
         }
         for (std::int32_t k = 0; k < strip; ++k) ReportLine(sink, stripLeft + k - rect.left, count);
     }
+    FinishStreaming();
 }
