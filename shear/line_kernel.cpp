@@ -232,15 +232,13 @@ __attribute__((target("avx2"))) inline __m256d MapPosition(__m256d p, __m256d le
 }
 
 // One channel of the group's four pixels: the planes' slots base .. base + 4
-// give the left and right neighbours, in reverse order for mirrored runs.
-template <PositionMap M>
+// give the left and right neighbours, lane by lane in the order of t and u.
+// (For mirrored runs the caller passes t and u reversed and reverses the
+// finished pixels: each lane still does the very same operations, with two
+// permutations per group instead of eight.)
 __attribute__((target("avx2"))) inline __m128i BlendChannelAvx2(const double* base, __m256d t, __m256d u) {
-    __m256d first = _mm256_loadu_pd(base);
-    __m256d second = _mm256_loadu_pd(base + 1);
-    if (Descending<M>()) {
-        first = _mm256_permute4x64_pd(first, 0x1B);
-        second = _mm256_permute4x64_pd(second, 0x1B);
-    }
+    const __m256d first = _mm256_loadu_pd(base);
+    const __m256d second = _mm256_loadu_pd(base + 1);
     return _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(first, t), _mm256_mul_pd(second, u)));
 }
 
@@ -270,15 +268,20 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const void* wid
             BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
             continue;
         }
-        const __m256d t = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(i, oneInt)), q);
-        const __m256d u = _mm256_sub_pd(one, t);
+        __m256d t = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(i, oneInt)), q);
+        __m256d u = _mm256_sub_pd(one, t);
+        if (Descending<M>()) {
+            t = _mm256_permute4x64_pd(t, 0x1B);
+            u = _mm256_permute4x64_pd(u, 0x1B);
+        }
         const double* base = wide + (Descending<M>() ? i0 - 3 : i0);
-        const __m128i blue = BlendChannelAvx2<M>(base, t, u);
-        const __m128i green = BlendChannelAvx2<M>(base + stride, t, u);
-        const __m128i red = BlendChannelAvx2<M>(base + 2 * stride, t, u);
-        const __m128i alpha = BlendChannelAvx2<M>(base + 3 * stride, t, u);
-        const __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
-                                            _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
+        const __m128i blue = BlendChannelAvx2(base, t, u);
+        const __m128i green = BlendChannelAvx2(base + stride, t, u);
+        const __m128i red = BlendChannelAvx2(base + 2 * stride, t, u);
+        const __m128i alpha = BlendChannelAvx2(base + 3 * stride, t, u);
+        __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
+                                      _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
+        if (Descending<M>()) pixels = _mm_shuffle_epi32(pixels, 0x1B);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (c - from)), _mm_and_si128(pixels, keepMask));
     }
     // The rest of the engine is SSE2 code, which would pay for upper halves
@@ -333,15 +336,10 @@ __attribute__((target(PG_AVX512))) inline __m512d MapPosition(__m512d p, __m512d
     return p;
 }
 
-template <PositionMap M>
+// As BlendChannelAvx2, eight pixels wide.
 __attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(const std::int32_t* base, __m512d t, __m512d u) {
-    __m512d first = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)));
-    __m512d second = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)));
-    if (Descending<M>()) {
-        const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
-        first = _mm512_permutexvar_pd(reverse, first);
-        second = _mm512_permutexvar_pd(reverse, second);
-    }
+    const __m512d first = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)));
+    const __m512d second = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)));
     return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(first, t), _mm512_mul_pd(second, u)));
 }
 
@@ -360,6 +358,8 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
     const __m256i lanes = _mm256_set_epi32(7, 6, 5, 4, 3, 2, 1, 0);
     const __m256i oneInt = _mm256_set1_epi32(1);
     const __m256i keepMask = _mm256_set1_epi32(static_cast<int>(keep));
+    const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i reversePixels = _mm256_set_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     std::int32_t c = from;
     for (; c + 8 <= to; c += 8) {
         const __m512d p = _mm512_add_pd(_mm512_add_pd(_mm512_set1_pd(static_cast<double>(c)), steps), off);
@@ -372,15 +372,20 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
             BlendRunScalar<M, IntPlanes>(wide, n, offset, c, c + 8, keep, out + (c - from));
             continue;
         }
-        const __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt)), q);
-        const __m512d u = _mm512_sub_pd(one, t);
+        __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt)), q);
+        __m512d u = _mm512_sub_pd(one, t);
+        if (Descending<M>()) {
+            t = _mm512_permutexvar_pd(reverse, t);
+            u = _mm512_permutexvar_pd(reverse, u);
+        }
         const std::int32_t* base = wide + (Descending<M>() ? i0 - 7 : i0);
-        const __m256i blue = BlendChannelAvx512<M>(base, t, u);
-        const __m256i green = BlendChannelAvx512<M>(base + stride, t, u);
-        const __m256i red = BlendChannelAvx512<M>(base + 2 * stride, t, u);
-        const __m256i alpha = BlendChannelAvx512<M>(base + 3 * stride, t, u);
-        const __m256i pixels = _mm256_or_si256(_mm256_or_si256(blue, _mm256_slli_epi32(green, 8)),
-                                               _mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(alpha, 24)));
+        const __m256i blue = BlendChannelAvx512(base, t, u);
+        const __m256i green = BlendChannelAvx512(base + stride, t, u);
+        const __m256i red = BlendChannelAvx512(base + 2 * stride, t, u);
+        const __m256i alpha = BlendChannelAvx512(base + 3 * stride, t, u);
+        __m256i pixels = _mm256_or_si256(_mm256_or_si256(blue, _mm256_slli_epi32(green, 8)),
+                                         _mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(alpha, 24)));
+        if (Descending<M>()) pixels = _mm256_permutevar8x32_epi32(pixels, reversePixels);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + (c - from)), _mm256_and_si256(pixels, keepMask));
     }
     _mm256_zeroupper();
