@@ -336,11 +336,27 @@ __attribute__((target(PG_AVX512))) inline __m512d MapPosition(__m512d p, __m512d
     return p;
 }
 
-// As BlendChannelAvx2, eight pixels wide.
-__attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(const std::int32_t* base, __m512d t, __m512d u) {
-    const __m512d first = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)));
-    const __m512d second = _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)));
-    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(first, t), _mm512_mul_pd(second, u)));
+// Slots k .. k + 7 of a plane, as doubles.
+__attribute__((target(PG_AVX512))) inline __m512d LoadPlaneAvx512(const std::int32_t* slots) {
+    return _mm512_cvtepi32_pd(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(slots)));
+}
+
+// The eight left neighbours of a group in one channel, slots base .. base + 7,
+// and the eight slots after them, converted to doubles.  The right
+// neighbours are slots base + 1 .. base + 8, the two vectors shifted by one
+// lane.  Consecutive groups nearly always lie eight slots apart (upwards, or
+// downwards for mirrored runs), so one of the two vectors is the other one of
+// the previous group: each group converts eight slots per channel, not
+// sixteen.
+struct NeighboursAvx512 {
+    __m512d left[kChannels], after[kChannels];
+};
+
+// As BlendChannelAvx2, eight pixels wide, from the converted slots.
+__attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(__m512d left, __m512d after, __m512d t,
+                                                                     __m512d u) {
+    const __m512d right = _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(after), _mm512_castpd_si512(left), 1));
+    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(left, t), _mm512_mul_pd(right, u)));
 }
 
 template <PositionMap M>
@@ -360,9 +376,14 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
     const __m256i keepMask = _mm256_set1_epi32(static_cast<int>(keep));
     const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i reversePixels = _mm256_set_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m512d eight = _mm512_set1_pd(8.0);
+    // c + 0 .. c + 7 as doubles: whole numbers, so stepping them by 8 is exact.
+    __m512d coordinates = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(from)), steps);
+    NeighboursAvx512 slots;
+    std::ptrdiff_t lastBase = -(std::ptrdiff_t{1} << 40);  // no previous group
     std::int32_t c = from;
-    for (; c + 8 <= to; c += 8) {
-        const __m512d p = _mm512_add_pd(_mm512_add_pd(_mm512_set1_pd(static_cast<double>(c)), steps), off);
+    for (; c + 8 <= to; c += 8, coordinates = _mm512_add_pd(coordinates, eight)) {
+        const __m512d p = _mm512_add_pd(coordinates, off);
         const __m512d q = MapPosition<M>(p, length, twice);
         const __m256i i = _mm512_cvttpd_epi32(q);
         const std::int32_t i0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(i));
@@ -378,11 +399,29 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
             t = _mm512_permutexvar_pd(reverse, t);
             u = _mm512_permutexvar_pd(reverse, u);
         }
-        const std::int32_t* base = wide + (Descending<M>() ? i0 - 7 : i0);
-        const __m256i blue = BlendChannelAvx512(base, t, u);
-        const __m256i green = BlendChannelAvx512(base + stride, t, u);
-        const __m256i red = BlendChannelAvx512(base + 2 * stride, t, u);
-        const __m256i alpha = BlendChannelAvx512(base + 3 * stride, t, u);
+        const std::ptrdiff_t baseSlot = Descending<M>() ? i0 - 7 : i0;
+        const std::int32_t* base = wide + baseSlot;
+        if (baseSlot == lastBase + 8) {
+            for (int ch = 0; ch < kChannels; ++ch) {
+                slots.left[ch] = slots.after[ch];
+                slots.after[ch] = LoadPlaneAvx512(base + ch * stride + 8);
+            }
+        } else if (baseSlot == lastBase - 8) {
+            for (int ch = 0; ch < kChannels; ++ch) {
+                slots.after[ch] = slots.left[ch];
+                slots.left[ch] = LoadPlaneAvx512(base + ch * stride);
+            }
+        } else {
+            for (int ch = 0; ch < kChannels; ++ch) {
+                slots.left[ch] = LoadPlaneAvx512(base + ch * stride);
+                slots.after[ch] = LoadPlaneAvx512(base + ch * stride + 8);
+            }
+        }
+        lastBase = baseSlot;
+        const __m256i blue = BlendChannelAvx512(slots.left[0], slots.after[0], t, u);
+        const __m256i green = BlendChannelAvx512(slots.left[1], slots.after[1], t, u);
+        const __m256i red = BlendChannelAvx512(slots.left[2], slots.after[2], t, u);
+        const __m256i alpha = BlendChannelAvx512(slots.left[3], slots.after[3], t, u);
         __m256i pixels = _mm256_or_si256(_mm256_or_si256(blue, _mm256_slli_epi32(green, 8)),
                                          _mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(alpha, 24)));
         if (Descending<M>()) pixels = _mm256_permutevar8x32_epi32(pixels, reversePixels);
