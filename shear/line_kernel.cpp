@@ -376,6 +376,8 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
     const __m256i keepMask = _mm256_set1_epi32(static_cast<int>(keep));
     const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i reversePixels = _mm256_set_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
+                                                0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const __m512d eight = _mm512_set1_pd(8.0);
     // c + 0 .. c + 7 as doubles: whole numbers, so stepping them by 8 is exact.
     __m512d coordinates = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(from)), steps);
@@ -422,8 +424,11 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
         const __m256i green = BlendChannelAvx512(slots.left[1], slots.after[1], t, u);
         const __m256i red = BlendChannelAvx512(slots.left[2], slots.after[2], t, u);
         const __m256i alpha = BlendChannelAvx512(slots.left[3], slots.after[3], t, u);
-        __m256i pixels = _mm256_or_si256(_mm256_or_si256(blue, _mm256_slli_epi32(green, 8)),
-                                         _mm256_or_si256(_mm256_slli_epi32(red, 16), _mm256_slli_epi32(alpha, 24)));
+        // Channels are 0..255, so the packs never saturate.  Each 128-bit
+        // half then holds its four pixels' blues, greens, reds and alphas;
+        // one byte shuffle puts each pixel's four together.
+        const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(blue, green), _mm256_packus_epi32(red, alpha));
+        __m256i pixels = _mm256_shuffle_epi8(planar, interleave);
         if (Descending<M>()) pixels = _mm256_permutevar8x32_epi32(pixels, reversePixels);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + (c - from)), _mm256_and_si256(pixels, keepMask));
     }
