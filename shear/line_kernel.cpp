@@ -383,17 +383,31 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
     __m512d coordinates = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(from)), steps);
     NeighboursAvx512 slots;
     std::ptrdiff_t lastBase = -(std::ptrdiff_t{1} << 40);  // no previous group
+    // Indices are never negative: no group follows on from these.
+    const __m256i noIndices = _mm256_set1_epi32(-1);
+    const __m256i eightInt = _mm256_set1_epi32(8);
+    __m256i nextIndices = noIndices;
     std::int32_t c = from;
     for (; c + 8 <= to; c += 8, coordinates = _mm512_add_pd(coordinates, eight)) {
         const __m512d p = _mm512_add_pd(coordinates, off);
         const __m512d q = MapPosition<M>(p, length, twice);
         const __m256i i = _mm512_cvttpd_epi32(q);
-        const std::int32_t i0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(i));
-        const __m256i expected = Descending<M>() ? _mm256_sub_epi32(_mm256_set1_epi32(i0), lanes)
-                                                 : _mm256_add_epi32(_mm256_set1_epi32(i0), lanes);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(i, expected)) != -1) {
-            BlendRunScalar<M, IntPlanes>(wide, n, offset, c, c + 8, keep, out + (c - from));
-            continue;
+        // Nearly always the indices are the previous group's moved by eight,
+        // which makes them consecutive too; only otherwise is lane 0 taken
+        // out and all of them checked against it.
+        const bool followsOn = _mm256_cmpeq_epi32_mask(i, nextIndices) == 0xFF;
+        nextIndices = Descending<M>() ? _mm256_sub_epi32(i, eightInt) : _mm256_add_epi32(i, eightInt);
+        std::ptrdiff_t baseSlot = Descending<M>() ? lastBase - 8 : lastBase + 8;
+        if (!followsOn) {
+            const std::int32_t i0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(i));
+            const __m256i expected = Descending<M>() ? _mm256_sub_epi32(_mm256_set1_epi32(i0), lanes)
+                                                     : _mm256_add_epi32(_mm256_set1_epi32(i0), lanes);
+            if (_mm256_cmpeq_epi32_mask(i, expected) != 0xFF) {
+                nextIndices = noIndices;
+                BlendRunScalar<M, IntPlanes>(wide, n, offset, c, c + 8, keep, out + (c - from));
+                continue;
+            }
+            baseSlot = Descending<M>() ? i0 - 7 : i0;
         }
         __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt)), q);
         __m512d u = _mm512_sub_pd(one, t);
@@ -401,7 +415,6 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
             t = _mm512_permutexvar_pd(reverse, t);
             u = _mm512_permutexvar_pd(reverse, u);
         }
-        const std::ptrdiff_t baseSlot = Descending<M>() ? i0 - 7 : i0;
         const std::int32_t* base = wide + baseSlot;
         if (baseSlot == lastBase + 8) {
             for (int ch = 0; ch < kChannels; ++ch) {
