@@ -44,7 +44,10 @@ inline std::uint8_t Channel(double first, double t, double second, double u) {
 
 // Doubles per channel plane.  A chunk of kChunkPixels output pixels reads at
 // most kChunkPixels + 2 neighbouring source pixels, slot n may follow them,
-// and the planes are shifted by up to seven slots for alignment.
+// and the planes are shifted by up to seven slots for alignment.  (The
+// AVX-512 kernel also reads up to fourteen slots past a group's last one,
+// into the next plane or the rest of the block, which is sized for doubles
+// while its planes hold int32; those values are used only when widened.)
 inline std::ptrdiff_t PlaneStride(std::int32_t) { return kChunkPixels + 16; }
 
 // Where channel ch of widened pixel k lives, in either layout.
@@ -117,7 +120,7 @@ inline void PrefetchAhead(const PixelBGRA* line, std::int32_t k, std::int32_t ah
     _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0);
 }
 
-// ---- SSE2: two doubles per register, four pixels per group ---------------------
+// ---- SSE2: the position arithmetic ------------------------------------------------
 
 template <PositionMap M>
 inline __m128d MapPosition(__m128d p, __m128d length, __m128d twice) {
@@ -132,74 +135,15 @@ inline __m128d MapPosition(__m128d p, __m128d length, __m128d twice) {
     return p;
 }
 
-// One pixel's four channels as int32: blend of the widened pixel at `a` and
-// the next one.
-inline __m128i BlendOneSse2(const double* a, __m128d t, __m128d u) {
-    const __m128d blueGreen = _mm_add_pd(_mm_mul_pd(_mm_load_pd(a), t), _mm_mul_pd(_mm_load_pd(a + 4), u));
-    const __m128d redAlpha = _mm_add_pd(_mm_mul_pd(_mm_load_pd(a + 2), t), _mm_mul_pd(_mm_load_pd(a + 6), u));
-    return _mm_unpacklo_epi64(_mm_cvttpd_epi32(blueGreen), _mm_cvttpd_epi32(redAlpha));
-}
+// SSE2 reads the same double planes as AVX2 (see below), two pixels of one
+// channel per register.
 
-// Four pixels of int32 channels to sixteen bytes.  Channels are 0..255, so the
-// saturating packs never saturate.
-inline __m128i PackFour(__m128i p0, __m128i p1, __m128i p2, __m128i p3) {
-    return _mm_packus_epi16(_mm_packs_epi32(p0, p1), _mm_packs_epi32(p2, p3));
-}
-
-template <PositionMap M>
-void BlendRunSse2(const void* widened, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
-                  std::uint32_t keep, PixelBGRA* out) {
-    const double* wide = static_cast<const double*>(widened);
-    const __m128d off = _mm_set1_pd(offset);
-    const __m128d length = _mm_set1_pd(static_cast<double>(n));
-    const __m128d twice = _mm_set1_pd(static_cast<double>(2 * n));
-    const __m128d one = _mm_set1_pd(1.0);
-    const __m128i oneInt = _mm_set1_epi32(1);
-    const __m128i keepMask = _mm_set1_epi32(static_cast<int>(keep));
-    std::int32_t c = from;
-    for (; c + 4 <= to; c += 4) {
-        const __m128d base = _mm_set1_pd(static_cast<double>(c));
-        const __m128d q01 = MapPosition<M>(_mm_add_pd(_mm_add_pd(base, _mm_set_pd(1.0, 0.0)), off), length, twice);
-        const __m128d q23 = MapPosition<M>(_mm_add_pd(_mm_add_pd(base, _mm_set_pd(3.0, 2.0)), off), length, twice);
-        const __m128i i01 = _mm_cvttpd_epi32(q01);
-        const __m128i i23 = _mm_cvttpd_epi32(q23);
-        const __m128d t01 = _mm_sub_pd(_mm_cvtepi32_pd(_mm_add_epi32(i01, oneInt)), q01);
-        const __m128d t23 = _mm_sub_pd(_mm_cvtepi32_pd(_mm_add_epi32(i23, oneInt)), q23);
-        const __m128d u01 = _mm_sub_pd(one, t01);
-        const __m128d u23 = _mm_sub_pd(one, t23);
-        const double* a0 = wide + kChannels * static_cast<std::ptrdiff_t>(_mm_cvtsi128_si32(i01));
-        const double* a1 = wide + kChannels * static_cast<std::ptrdiff_t>(_mm_cvtsi128_si32(_mm_srli_si128(i01, 4)));
-        const double* a2 = wide + kChannels * static_cast<std::ptrdiff_t>(_mm_cvtsi128_si32(i23));
-        const double* a3 = wide + kChannels * static_cast<std::ptrdiff_t>(_mm_cvtsi128_si32(_mm_srli_si128(i23, 4)));
-        const __m128i p0 = BlendOneSse2(a0, _mm_unpacklo_pd(t01, t01), _mm_unpacklo_pd(u01, u01));
-        const __m128i p1 = BlendOneSse2(a1, _mm_unpackhi_pd(t01, t01), _mm_unpackhi_pd(u01, u01));
-        const __m128i p2 = BlendOneSse2(a2, _mm_unpacklo_pd(t23, t23), _mm_unpacklo_pd(u23, u23));
-        const __m128i p3 = BlendOneSse2(a3, _mm_unpackhi_pd(t23, t23), _mm_unpackhi_pd(u23, u23));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (c - from)),
-                         _mm_and_si128(PackFour(p0, p1, p2, p3), keepMask));
-    }
-    BlendRunScalar<M, PixelMajor>(wide, n, offset, c, to, keep, out + (c - from));
-}
-
-void WidenSse2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, void* widened,
-               std::int32_t ahead) {
-    double* wide = static_cast<double*>(widened);
-    const __m128i zero = _mm_setzero_si128();
-    std::int32_t k = from;
-    for (; k + 4 <= to; k += 4) {
-        if (k % 16 == 0) PrefetchAhead(line, k, ahead);
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + k));
-        const __m128i low = _mm_unpacklo_epi8(bytes, zero);
-        const __m128i high = _mm_unpackhi_epi8(bytes, zero);
-        const __m128i pixels[4] = {_mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero),
-                                   _mm_unpacklo_epi16(high, zero), _mm_unpackhi_epi16(high, zero)};
-        double* d = wide + kChannels * static_cast<std::ptrdiff_t>(k);
-        for (int j = 0; j < 4; ++j) {
-            _mm_store_pd(d + 4 * j, _mm_cvtepi32_pd(pixels[j]));
-            _mm_store_pd(d + 4 * j + 2, _mm_cvtepi32_pd(_mm_srli_si128(pixels[j], 8)));
-        }
-    }
-    WidenScalar<PixelMajor>(line, n, k, to, wide);
+// One channel of the group's four pixels from the planes' slots
+// base .. base + 4; t and u as for BlendChannelAvx2, in two halves.
+inline __m128i BlendChannelSse2(const double* base, __m128d t01, __m128d u01, __m128d t23, __m128d u23) {
+    const __m128d low = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(base), t01), _mm_mul_pd(_mm_loadu_pd(base + 1), u01));
+    const __m128d high = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(base + 2), t23), _mm_mul_pd(_mm_loadu_pd(base + 3), u23));
+    return _mm_unpacklo_epi64(_mm_cvttpd_epi32(low), _mm_cvttpd_epi32(high));
 }
 
 // ---- the wider levels: channel planes, one channel of several pixels per
@@ -316,6 +260,88 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void WidenAvx2(const PixelBGRA* l
         StoreChannelAvx2(plane + 3 * stride, _mm256_srli_epi32(pixels, 24));
     }
     _mm256_zeroupper();
+    WidenScalar<ChannelPlanes>(line, n, k, to, wide);
+}
+
+// ---- SSE2: four pixels per group, in two halves ---------------------------------
+
+template <PositionMap M>
+void BlendRunSse2(const void* widened, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
+                  std::uint32_t keep, PixelBGRA* out) {
+    const double* wide = static_cast<const double*>(widened);
+    const std::ptrdiff_t stride = PlaneStride(n);
+    const __m128d off = _mm_set1_pd(offset);
+    const __m128d length = _mm_set1_pd(static_cast<double>(n));
+    const __m128d twice = _mm_set1_pd(static_cast<double>(2 * n));
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d four = _mm_set1_pd(4.0);
+    const __m128i lanes = _mm_set_epi32(3, 2, 1, 0);
+    const __m128i oneInt = _mm_set1_epi32(1);
+    const __m128i keepMask = _mm_set1_epi32(static_cast<int>(keep));
+    // c + 0 .. c + 3 as doubles: whole numbers, so stepping them by 4 is exact.
+    __m128d c01 = _mm_add_pd(_mm_set1_pd(static_cast<double>(from)), _mm_set_pd(1.0, 0.0));
+    __m128d c23 = _mm_add_pd(_mm_set1_pd(static_cast<double>(from)), _mm_set_pd(3.0, 2.0));
+    std::int32_t c = from;
+    for (; c + 4 <= to; c += 4, c01 = _mm_add_pd(c01, four), c23 = _mm_add_pd(c23, four)) {
+        const __m128d q01 = MapPosition<M>(_mm_add_pd(c01, off), length, twice);
+        const __m128d q23 = MapPosition<M>(_mm_add_pd(c23, off), length, twice);
+        const __m128i i = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q01), _mm_cvttpd_epi32(q23));
+        const std::int32_t i0 = _mm_cvtsi128_si32(i);
+        const __m128i expected = Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes)
+                                                 : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(i, expected)) != 0xFFFF) {
+            BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
+            continue;
+        }
+        const __m128i next = _mm_add_epi32(i, oneInt);
+        __m128d t01 = _mm_sub_pd(_mm_cvtepi32_pd(next), q01);
+        __m128d t23 = _mm_sub_pd(_mm_cvtepi32_pd(_mm_srli_si128(next, 8)), q23);
+        if (Descending<M>()) {
+            // Slots in ascending order: the weights reversed, the finished
+            // pixels reversed back below.
+            const __m128d reversed01 = _mm_shuffle_pd(t23, t23, 1);
+            t23 = _mm_shuffle_pd(t01, t01, 1);
+            t01 = reversed01;
+        }
+        const __m128d u01 = _mm_sub_pd(one, t01);
+        const __m128d u23 = _mm_sub_pd(one, t23);
+        const double* base = wide + (Descending<M>() ? i0 - 3 : i0);
+        const __m128i blue = BlendChannelSse2(base, t01, u01, t23, u23);
+        const __m128i green = BlendChannelSse2(base + stride, t01, u01, t23, u23);
+        const __m128i red = BlendChannelSse2(base + 2 * stride, t01, u01, t23, u23);
+        const __m128i alpha = BlendChannelSse2(base + 3 * stride, t01, u01, t23, u23);
+        __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
+                                      _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
+        if (Descending<M>()) pixels = _mm_shuffle_epi32(pixels, 0x1B);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (c - from)), _mm_and_si128(pixels, keepMask));
+    }
+    BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, to, keep, out + (c - from));
+}
+
+// Four pixels' values of one channel into its plane (16-byte aligned).
+inline void StoreChannelSse2(double* plane, __m128i values) {
+    _mm_store_pd(plane, _mm_cvtepi32_pd(values));
+    _mm_store_pd(plane + 2, _mm_cvtepi32_pd(_mm_srli_si128(values, 8)));
+}
+
+void WidenSse2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, void* widened,
+               std::int32_t ahead) {
+    double* wide = static_cast<double*>(widened);
+    const std::ptrdiff_t stride = PlaneStride(n);
+    const __m128i low = _mm_set1_epi32(0xFF);
+    // Whole 16-byte pieces of each plane from here on.
+    std::int32_t k = from;
+    while (k < to && reinterpret_cast<std::uintptr_t>(wide + k) % 16 != 0) ++k;
+    WidenScalar<ChannelPlanes>(line, n, from, k, wide);
+    for (; k + 4 <= to; k += 4) {
+        if (k % 16 == 0) PrefetchAhead(line, k, ahead);
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + k));
+        double* plane = wide + k;
+        StoreChannelSse2(plane, _mm_and_si128(pixels, low));
+        StoreChannelSse2(plane + stride, _mm_and_si128(_mm_srli_epi32(pixels, 8), low));
+        StoreChannelSse2(plane + 2 * stride, _mm_and_si128(_mm_srli_epi32(pixels, 16), low));
+        StoreChannelSse2(plane + 3 * stride, _mm_srli_epi32(pixels, 24));
+    }
     WidenScalar<ChannelPlanes>(line, n, k, to, wide);
 }
 
@@ -497,6 +523,17 @@ std::uint64_t WideScratchBytes() {
     return static_cast<std::uint64_t>(kChannels) * static_cast<std::uint64_t>(PlaneStride(0)) * sizeof(double);
 }
 
+// AVX2 and SSE2 widen into planes of doubles; without vectors the window
+// keeps each pixel's channels together.
+static bool UsesDoublePlanes(VectorLevel level) {
+#if PG_X86_VECTORS
+    return level != VectorLevel::Avx512;
+#else
+    (void)level;
+    return false;
+#endif
+}
+
 // `ahead`: where the next chunk's source pixels lie, relative to this one's.
 static void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
                         void* wide, std::int32_t ahead) {
@@ -514,7 +551,7 @@ static void WidenPixels(VectorLevel level, const PixelBGRA* line, std::int32_t n
         for (int ch = 0; ch < kChannels; ++ch) {
             if (level == VectorLevel::Avx512) {
                 static_cast<std::int32_t*>(wide)[IntPlanes(n).At(n, ch)] = 0;
-            } else if (level == VectorLevel::Avx2) {
+            } else if (UsesDoublePlanes(level)) {
                 static_cast<double*>(wide)[ChannelPlanes(n).At(n, ch)] = 0.0;
             } else {
                 static_cast<double*>(wide)[PixelMajor(n).At(n, ch)] = 0.0;
@@ -548,7 +585,7 @@ static void* ChunkWindow(VectorLevel level, double* scratch, std::int32_t lo, st
     std::ptrdiff_t bytes;
     if (level == VectorLevel::Avx512) {
         bytes = (((lo - groupStart) & 7) - static_cast<std::ptrdiff_t>(lo)) * static_cast<std::ptrdiff_t>(sizeof(std::int32_t));
-    } else if (level == VectorLevel::Avx2) {
+    } else if (UsesDoublePlanes(level)) {
         bytes = (((lo - groupStart) & 7) - static_cast<std::ptrdiff_t>(lo)) * static_cast<std::ptrdiff_t>(sizeof(double));
     } else {
         bytes = -static_cast<std::ptrdiff_t>(kChannels) * lo * static_cast<std::ptrdiff_t>(sizeof(double));

@@ -33,9 +33,10 @@ enum class PositionMap {
 // Values per widened pixel.
 constexpr int kChannels = 4;
 
-// The window is laid out to suit the level: SSE2 keeps each pixel's four
-// channels together; the wider levels keep one plane per channel, so that a
-// register holds one channel of several neighbouring pixels.
+// The window keeps one plane per channel (doubles for SSE2 and AVX2, int32
+// for AVX-512), so that a register holds one channel of several neighbouring
+// pixels; only a build without x86 vectors keeps each pixel's four channels
+// together.
 
 // Output pixels blended per chunk: each chunk widens just the source pixels
 // it reads into a small window, which stays in the first-level cache.
