@@ -200,17 +200,34 @@ PG_ALIGN_STACK __attribute__((target("avx2"))) void BlendRunAvx2(const void* wid
     const __m128i lanes = _mm_set_epi32(3, 2, 1, 0);
     const __m128i oneInt = _mm_set1_epi32(1);
     const __m128i keepMask = _mm_set1_epi32(static_cast<int>(keep));
+    const __m256d four = _mm256_set1_pd(4.0);
+    const __m128i fourInt = _mm_set1_epi32(4);
+    // Indices are never negative: no group follows on from these.
+    const __m128i noIndices = _mm_set1_epi32(-1);
+    __m128i nextIndices = noIndices;
+    std::int32_t i0 = 0;
+    // c + 0 .. c + 3 as doubles: whole numbers, so stepping them by 4 is exact.
+    __m256d coordinates = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), steps);
     std::int32_t c = from;
-    for (; c + 4 <= to; c += 4) {
-        const __m256d p = _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(c)), steps), off);
+    for (; c + 4 <= to; c += 4, coordinates = _mm256_add_pd(coordinates, four)) {
+        const __m256d p = _mm256_add_pd(coordinates, off);
         const __m256d q = MapPosition<M>(p, length, twice);
         const __m128i i = _mm256_cvttpd_epi32(q);
-        const std::int32_t i0 = _mm_cvtsi128_si32(i);
-        const __m128i expected = Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes)
-                                                 : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(i, expected)) != 0xFFFF) {
-            BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
-            continue;
+        // As in the AVX-512 kernel: indices that are the previous group's
+        // moved by four are consecutive too.
+        const bool followsOn = _mm_movemask_epi8(_mm_cmpeq_epi32(i, nextIndices)) == 0xFFFF;
+        nextIndices = Descending<M>() ? _mm_sub_epi32(i, fourInt) : _mm_add_epi32(i, fourInt);
+        if (followsOn) {
+            i0 += Descending<M>() ? -4 : 4;
+        } else {
+            i0 = _mm_cvtsi128_si32(i);
+            const __m128i expected = Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes)
+                                                     : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(i, expected)) != 0xFFFF) {
+                nextIndices = noIndices;
+                BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
+                continue;
+            }
         }
         __m256d t = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm_add_epi32(i, oneInt)), q);
         __m256d u = _mm256_sub_pd(one, t);
