@@ -4,6 +4,7 @@
 #include "shear/line_kernel.h"
 
 #include <algorithm>
+#include <limits>
 
 #if defined(__GNUC__) && defined(__SSE2__) && (defined(__x86_64__) || defined(__i386__))
 #define PG_X86_VECTORS 1
@@ -425,7 +426,9 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
     // c + 0 .. c + 7 as doubles: whole numbers, so stepping them by 8 is exact.
     __m512d coordinates = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(from)), steps);
     NeighboursAvx512 slots;
-    std::ptrdiff_t lastBase = -(std::ptrdiff_t{1} << 40);  // no previous group
+    // No previous group: a base no group's base is eight slots away from
+    // (ptrdiff_t has 32 bits in the 32-bit build).
+    std::ptrdiff_t lastBase = std::numeric_limits<std::ptrdiff_t>::min() / 2;
     // Indices are never negative: no group follows on from these.
     const __m256i noIndices = _mm256_set1_epi32(-1);
     const __m256i eightInt = _mm256_set1_epi32(8);
