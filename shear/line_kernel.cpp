@@ -433,6 +433,8 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
     const __m256i noIndices = _mm256_set1_epi32(-1);
     const __m256i eightInt = _mm256_set1_epi32(8);
     __m256i nextIndices = noIndices;
+    const __m512d minusEight = _mm512_set1_pd(-8.0);
+    __m512d nextWhole = _mm512_setzero_pd();
     std::int32_t c = from;
     for (; c + 8 <= to; c += 8, coordinates = _mm512_add_pd(coordinates, eight)) {
         const __m512d p = _mm512_add_pd(coordinates, off);
@@ -444,6 +446,8 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
         const bool followsOn = _mm256_cmpeq_epi32_mask(i, nextIndices) == 0xFF;
         nextIndices = Descending<M>() ? _mm256_sub_epi32(i, eightInt) : _mm256_add_epi32(i, eightInt);
         std::ptrdiff_t baseSlot = Descending<M>() ? lastBase - 8 : lastBase + 8;
+        // i + 1 as doubles: whole numbers, so moving them by eight is exact.
+        nextWhole = _mm512_add_pd(nextWhole, Descending<M>() ? minusEight : eight);
         if (!followsOn) {
             const std::int32_t i0 = _mm_cvtsi128_si32(_mm256_castsi256_si128(i));
             const __m256i expected = Descending<M>() ? _mm256_sub_epi32(_mm256_set1_epi32(i0), lanes)
@@ -454,8 +458,9 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
                 continue;
             }
             baseSlot = Descending<M>() ? i0 - 7 : i0;
+            nextWhole = _mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt));
         }
-        __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(_mm256_add_epi32(i, oneInt)), q);
+        __m512d t = _mm512_sub_pd(nextWhole, q);
         __m512d u = _mm512_sub_pd(one, t);
         if (Descending<M>()) {
             t = _mm512_permutexvar_pd(reverse, t);
