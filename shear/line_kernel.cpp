@@ -403,6 +403,22 @@ __attribute__((target(PG_AVX512))) inline __m256i BlendChannelAvx512(__m512d lef
     return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(left, t), _mm512_mul_pd(right, u)));
 }
 
+// The same from the slots themselves: base .. base + 7 and base + 1 .. base + 8.
+__attribute__((target(PG_AVX512))) inline __m256i BlendNeighboursAvx512(const std::int32_t* base, __m512d t,
+                                                                        __m512d u) {
+    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(LoadPlaneAvx512(base), t),
+                                             _mm512_mul_pd(LoadPlaneAvx512(base + 1), u)));
+}
+
+// Keeping the eight converted vectors from one group to the next needs more
+// than the eight vector registers of 32-bit code: there they would live on
+// the stack, and converting each group's slots afresh is cheaper.
+#if defined(__x86_64__)
+constexpr bool kKeepSlotsAvx512 = true;
+#else
+constexpr bool kKeepSlotsAvx512 = false;
+#endif
+
 template <PositionMap M>
 PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void* widened, std::int32_t n,
                                                                       double offset, std::int32_t from,
@@ -467,27 +483,38 @@ PG_ALIGN_STACK __attribute__((target(PG_AVX512))) void BlendRunAvx512(const void
             u = _mm512_permutexvar_pd(reverse, u);
         }
         const std::int32_t* base = wide + baseSlot;
-        if (baseSlot == lastBase + 8) {
-            for (int ch = 0; ch < kChannels; ++ch) {
-                slots.left[ch] = slots.after[ch];
-                slots.after[ch] = LoadPlaneAvx512(base + ch * stride + 8);
+        __m256i blue, green, red, alpha;
+        if (kKeepSlotsAvx512) {
+            if (baseSlot == lastBase + 8) {
+                for (int ch = 0; ch < kChannels; ++ch) {
+                    slots.left[ch] = slots.after[ch];
+                    slots.after[ch] = LoadPlaneAvx512(base + ch * stride + 8);
+                }
+            } else if (baseSlot == lastBase - 8) {
+                for (int ch = 0; ch < kChannels; ++ch) {
+                    slots.after[ch] = slots.left[ch];
+                    slots.left[ch] = LoadPlaneAvx512(base + ch * stride);
+                }
+            } else {
+                for (int ch = 0; ch < kChannels; ++ch) {
+                    slots.left[ch] = LoadPlaneAvx512(base + ch * stride);
+                    slots.after[ch] = LoadPlaneAvx512(base + ch * stride + 8);
+                }
             }
-        } else if (baseSlot == lastBase - 8) {
-            for (int ch = 0; ch < kChannels; ++ch) {
-                slots.after[ch] = slots.left[ch];
-                slots.left[ch] = LoadPlaneAvx512(base + ch * stride);
-            }
+            blue = BlendChannelAvx512(slots.left[0], slots.after[0], t, u);
+            green = BlendChannelAvx512(slots.left[1], slots.after[1], t, u);
+            red = BlendChannelAvx512(slots.left[2], slots.after[2], t, u);
+            alpha = BlendChannelAvx512(slots.left[3], slots.after[3], t, u);
         } else {
-            for (int ch = 0; ch < kChannels; ++ch) {
-                slots.left[ch] = LoadPlaneAvx512(base + ch * stride);
-                slots.after[ch] = LoadPlaneAvx512(base + ch * stride + 8);
-            }
+            // Each channel on its own: left and right neighbours loaded and
+            // converted straight from their slots, nothing kept across groups.
+            blue = BlendNeighboursAvx512(base, t, u);
+            green = BlendNeighboursAvx512(base + stride, t, u);
+            red = BlendNeighboursAvx512(base + 2 * stride, t, u);
+            alpha = BlendNeighboursAvx512(base + 3 * stride, t, u);
         }
+        // The base the next group's slots are checked against.
         lastBase = baseSlot;
-        const __m256i blue = BlendChannelAvx512(slots.left[0], slots.after[0], t, u);
-        const __m256i green = BlendChannelAvx512(slots.left[1], slots.after[1], t, u);
-        const __m256i red = BlendChannelAvx512(slots.left[2], slots.after[2], t, u);
-        const __m256i alpha = BlendChannelAvx512(slots.left[3], slots.after[3], t, u);
         // Channels are 0..255, so the packs never saturate.  Each 128-bit
         // half then holds its four pixels' blues, greens, reds and alphas;
         // one byte shuffle puts each pixel's four together.
