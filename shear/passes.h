@@ -15,10 +15,6 @@ struct ProcessRect {
     std::int32_t bottom;
 };
 
-inline bool IsEmpty(const ProcessRect& rect) {
-    return rect.left >= rect.right || rect.top >= rect.bottom;
-}
-
 // The host's progress callback: (done, total, userData), done in
 // ten-thousandths of the run, total always 10000.  On 32-bit Windows it uses
 // the standard calling convention; elsewhere the platform's default.
