@@ -351,6 +351,11 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
     const double amplitude = ShearAmplitude(rect.right - rect.left, settings.dimension);
     if (rect.top >= rect.bottom) return;
     const std::int32_t count = rect.bottom - rect.top;
+    if (rect.left >= rect.right) {
+        // Rows without pixels: nothing to write, but each row is still a line done.
+        for (std::int32_t line = 0; line < count; ++line) ReportLine(sink, line, count);
+        return;
+    }
     const OffsetProfile profile = OffsetProfiles[settings.shape];
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
     const VectorLevel level = ActiveVectorLevel();
@@ -390,6 +395,11 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
     const double amplitude = ShearAmplitude(rect.bottom - rect.top, settings.dimension);
     if (rect.left >= rect.right) return;
     const std::int32_t count = rect.right - rect.left;
+    if (rect.top >= rect.bottom) {
+        // Columns without pixels: nothing to write, but each column is still a line done.
+        for (std::int32_t line = 0; line < count; ++line) ReportLine(sink, line, count);
+        return;
+    }
     const std::int32_t rows = rect.bottom - rect.top;
     const OffsetProfile profile = OffsetProfiles[settings.shape - LeftAndRight];
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);

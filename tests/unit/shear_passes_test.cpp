@@ -200,6 +200,40 @@ INSTANTIATE_TEST_SUITE_P(
                     ProgressCase{"ColumnsWithoutRows", Left, {0, 4, 6, 4}, {0, 1666, 3333, 5000, 6666, 8333}}),
     [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
 
+// A rectangle turned inside out in the direction of the lines (right < left
+// for rows, bottom < top for columns) has lines without pixels: every mode
+// reports each line once and writes nothing.
+struct InvertedCase {
+    const char* name;
+    std::int32_t shape;
+    ProcessRect rect;
+    std::vector<std::int32_t> expected;
+};
+
+class InvertedRectangleTest
+    : public testing::TestWithParam<std::tuple<InvertedCase, std::int32_t /*mode*/>> {};
+
+TEST_P(InvertedRectangleTest, ReportsEveryLineAndWritesNothing) {
+    const auto& [c, mode] = GetParam();
+    const Image source = Pattern(8, 8);
+    Image destination = Filled(8, 8);
+    Recorder recorder;
+    Shear(source, destination, c.rect, Settings(c.shape, 50, mode, 0), SinkFor(recorder));
+    EXPECT_EQ(recorder.done, c.expected);
+    EXPECT_EQ(destination.pixels, Filled(8, 8).pixels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllModes, InvertedRectangleTest,
+    testing::Combine(testing::Values(InvertedCase{"RowsRightBeforeLeft", TopAndBottom, {5, 0, 2, 3}, {0, 3333, 6666}},
+                                     InvertedCase{"RowsClippedToNothing", Bottom, {8, 0, 0, 3}, {0, 3333, 6666}},
+                                     InvertedCase{"ColumnsBottomAboveTop", LeftAndRight, {0, 5, 3, 2}, {0, 3333, 6666}},
+                                     InvertedCase{"ColumnsSinglePixelHigh", Right, {0, 1, 1, 0}, {0}}),
+                     testing::Range(0, kUndefinedAreaModeCount)),
+    [](const testing::TestParamInfo<std::tuple<InvertedCase, std::int32_t>>& info) {
+        return std::string(std::get<0>(info.param).name) + "_Mode" + std::to_string(std::get<1>(info.param));
+    });
+
 TEST(ShearRows, RunsWithoutACallback) {
     const Image source = Pattern(3, 3);
     Image destination = Filled(3, 3);
