@@ -5,7 +5,11 @@ set -euo pipefail
 
 packages=(
   cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev libstb-dev  # native build
-  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth fonts-ipafont-gothic          # plug-in under Wine
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64                   # both Windows builds
+  wine wine32:i386 wine64 xvfb xauth                                            # plug-in under Wine
+  fonts-ipafont-gothic fonts-wine                                               # Japanese text, caption buttons
+  clang libclang-rt-14-dev                                                      # fuzzers
+  zip                                                                           # the download archive
   python3                                                                       # draws the icons and cursors
 )
 
