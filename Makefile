@@ -11,7 +11,6 @@ SANITIZE := $(BUILD)/sanitize
 WIN32    := $(BUILD)/win32
 WIN64    := $(BUILD)/win64
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
-VERSION  := 0.1.0
 
 CONFIGURE = cmake -S . -B $(1) -DPG_DIST_DIR=$(DIST) $(2) >/dev/null
 COMPILE   = cmake --build $(1) -j $(JOBS)
@@ -71,7 +70,7 @@ screenshot: win32 win64
 	@BUILD=$(BUILD) bash tools/screenshot.sh docs/dialog.png
 
 dist: win32 win64
-	@bash tools/make-dist.sh $(DIST) $(VERSION)
+	@bash tools/make-dist.sh $(DIST)
 
 clean:
 	rm -rf $(BUILD)

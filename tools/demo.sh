@@ -10,12 +10,7 @@ cd "$(dirname "$0")/.."
 
 build=${BUILD:-build}
 dist="$build/dist"
-if bash tools/wine/check-32bit.sh 2>/dev/null; then
-  windows="$dist"
-else
-  windows="$dist/x64"
-  echo "demo: this kernel cannot run 32-bit programs, so the 64-bit plug-in ($windows) runs instead (boot with ia32_emulation=on for the 32-bit one)"
-fi
+windows=$(bash tools/wine/pick-build.sh "$dist")
 tool="$dist/parallelogram"
 host="$windows/plugin-host.exe"
 plugin="$windows/parallelogram.dll"

@@ -37,11 +37,13 @@ export WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
 
 # The dialog asks for "ＭＳ Ｐゴシック"; the prefix shows it with the
 # proportional IPA Gothic (fonts-ipafont-gothic) and the fixed-pitch face with
-# IPA Gothic.  Wine's own fonts (fonts-wine) give the caption buttons' Marlett.
+# IPA Gothic.  The caption buttons' symbols come from Marlett, one of Wine's
+# own fonts (fonts-wine), copied into the prefix where every process finds it.
 create_prefix() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   timeout 300 /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
   local key='HKCU\Software\Wine\Fonts\Replacements'
   timeout 60 /usr/lib/wine/wine64 reg add "$key" /v "ＭＳ Ｐゴシック" /d "IPAPGothic" /f >/dev/null 2>&1
   timeout 60 /usr/lib/wine/wine64 reg add "$key" /v "ＭＳ ゴシック" /d "IPAGothic" /f >/dev/null 2>&1
