@@ -70,7 +70,7 @@ screenshot: win32 win64
 	@BUILD=$(BUILD) bash tools/screenshot.sh docs/dialog.png
 
 dist: win32 win64
-	@bash tools/make-dist.sh $(DIST)
+	@bash tools/dist/make-dist.sh $(DIST)
 
 clean:
 	rm -rf $(BUILD)
