@@ -8,12 +8,14 @@ DIST     := $(abspath $(BUILD)/dist)
 NATIVE   := $(BUILD)/native
 SANITIZE := $(BUILD)/sanitize
 WIN32    := $(BUILD)/win32
+FUZZ     := $(BUILD)/fuzz
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
 CONFIGURE = cmake -S . -B $(1) -DPG_DIST_DIR=$(DIST) $(2) >/dev/null
 COMPILE   = cmake --build $(1) -j $(JOBS)
 
 .PHONY: all setup native sanitize win32 test test-native test-sanitize test-wine demo bench screenshot clean
+.PHONY: fuzz-build fuzz test-fuzz
 
 all: native win32
 
@@ -32,7 +34,7 @@ win32: setup
 	$(call CONFIGURE,$(WIN32),-DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/mingw-i686.cmake) -DCMAKE_BUILD_TYPE=Release)
 	$(call COMPILE,$(WIN32))
 
-test: test-native test-sanitize test-wine
+test: test-native test-sanitize test-wine test-fuzz
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
@@ -42,6 +44,22 @@ test-sanitize: sanitize
 
 test-wine: win32 native
 	ctest --test-dir $(WIN32) --output-on-failure
+
+# The fuzzers (tests/fuzz/): clang with libFuzzer, ASan and UBSan.  `make fuzz`
+# runs each for FUZZ_SECONDS and grows its corpus; `make test-fuzz` (part of
+# `make test`) runs each for FUZZ_SMOKE_SECONDS from the committed seeds.
+FUZZ_SECONDS       ?= 60
+FUZZ_SMOKE_SECONDS ?= 5
+
+fuzz-build: setup
+	$(call CONFIGURE,$(FUZZ),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPG_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPG_DIST_DIR=$(abspath $(FUZZ)/dist))
+	cmake --build $(FUZZ) --target pg_fuzzers -j $(JOBS)
+
+fuzz: fuzz-build
+	bash tests/fuzz/run-fuzzers.sh $(FUZZ) $(FUZZ_SECONDS)
+
+test-fuzz: fuzz-build
+	bash tests/fuzz/run-fuzzers.sh --smoke $(FUZZ) $(FUZZ_SMOKE_SECONDS)
 
 demo: native win32
 	@BUILD=$(BUILD) bash tools/demo.sh
