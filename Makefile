@@ -10,6 +10,7 @@ NATIVE   := $(BUILD)/native
 SANITIZE := $(BUILD)/sanitize
 WIN32    := $(BUILD)/win32
 WIN64    := $(BUILD)/win64
+FUZZ     := $(BUILD)/fuzz
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
 CONFIGURE = cmake -S . -B $(1) -DPG_DIST_DIR=$(DIST) $(2) >/dev/null
@@ -19,6 +20,7 @@ WINDOWS   = -DCMAKE_TOOLCHAIN_FILE=$(abspath cmake/$(1).cmake) -DCMAKE_BUILD_TYP
 
 .PHONY: all setup native sanitize win32 win64 test test-native test-sanitize test-wine demo bench \
         screenshot dist clean
+.PHONY: fuzz-build fuzz test-fuzz
 
 all: native win32 win64
 
@@ -41,7 +43,7 @@ win64: setup
 	$(call CONFIGURE,$(WIN64),$(call WINDOWS,mingw-x86_64) -DPG_DIST_DIR=$(DIST)/x64)
 	$(call COMPILE,$(WIN64))
 
-test: test-native test-sanitize test-wine
+test: test-native test-sanitize test-wine test-fuzz
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
@@ -58,6 +60,22 @@ test-wine: win32 win64 native
 	else \
 	  ctest --test-dir $(WIN32) --output-on-failure -L static; \
 	fi
+
+# The fuzzers (tests/fuzz/): clang with libFuzzer, ASan and UBSan.  `make fuzz`
+# runs each for FUZZ_SECONDS and grows its corpus; `make test-fuzz` (part of
+# `make test`) runs each for FUZZ_SMOKE_SECONDS from the committed seeds.
+FUZZ_SECONDS       ?= 60
+FUZZ_SMOKE_SECONDS ?= 5
+
+fuzz-build: setup
+	$(call CONFIGURE,$(FUZZ),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPG_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPG_DIST_DIR=$(abspath $(FUZZ)/dist))
+	cmake --build $(FUZZ) --target pg_fuzzers -j $(JOBS)
+
+fuzz: fuzz-build
+	bash tests/fuzz/run-fuzzers.sh $(FUZZ) $(FUZZ_SECONDS)
+
+test-fuzz: fuzz-build
+	bash tests/fuzz/run-fuzzers.sh --smoke $(FUZZ) $(FUZZ_SMOKE_SECONDS)
 
 demo: native win32 win64
 	@BUILD=$(BUILD) bash tools/demo.sh

@@ -8,18 +8,21 @@ bool IsCp932LeadByte(unsigned char byte) {
 
 namespace {
 
-// Appends at most `room` bytes of text without splitting a double-byte
-// character; returns the number of bytes appended.
-std::size_t AppendWholeCharacters(char* out, std::size_t room, const char* text) {
-    std::size_t used = 0;
-    while (text[used] != '\0') {
+// Appends the text's whole characters, as many as fit; a double-byte
+// character that would cross the end is left out.  Returns false when the
+// text did not fit entirely, after which nothing more may be appended: the
+// result must stay a prefix of the full message.
+bool AppendWholeCharacters(char* buffer, std::size_t room, std::size_t& used, const char* text) {
+    std::size_t i = 0;
+    while (text[i] != '\0') {
         std::size_t size = 1;
-        if (IsCp932LeadByte(static_cast<unsigned char>(text[used])) && text[used + 1] != '\0') size = 2;
-        if (used + size > room) break;
-        std::memcpy(out + used, text + used, size);
+        if (IsCp932LeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0') size = 2;
+        if (used + size > room) return false;
+        std::memcpy(buffer + used, text + i, size);
         used += size;
+        i += size;
     }
-    return used;
+    return true;
 }
 
 }  // namespace
@@ -27,11 +30,11 @@ std::size_t AppendWholeCharacters(char* out, std::size_t room, const char* text)
 void ComposeExceptionMessage(char* buffer, std::size_t capacity, const char* fixed,
                              const char* what) {
     if (capacity == 0) return;
-    std::size_t room = capacity - 1;
-    std::size_t used = AppendWholeCharacters(buffer, room, fixed != nullptr ? fixed : "");
-    if (what != nullptr) {
-        used += AppendWholeCharacters(buffer + used, room - used, "\n\n");
-        used += AppendWholeCharacters(buffer + used, room - used, what);
+    const std::size_t room = capacity - 1;
+    std::size_t used = 0;
+    if (AppendWholeCharacters(buffer, room, used, fixed != nullptr ? fixed : "") && what != nullptr &&
+        AppendWholeCharacters(buffer, room, used, "\n\n")) {
+        AppendWholeCharacters(buffer, room, used, what);
     }
     buffer[used] = '\0';
 }

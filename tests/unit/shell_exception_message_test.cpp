@@ -68,11 +68,41 @@ INSTANTIATE_TEST_SUITE_P(
                               }(), 454}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
-TEST(ComposeExceptionMessage, SmallCapacityStaysTerminated) {
-    char buffer[4];
-    ComposeExceptionMessage(buffer, sizeof buffer, "abcdef", "x");
-    EXPECT_STREQ(buffer, "abc");
+// Capacities too small for the fixed message or the line breaks: the result
+// is the longest prefix of the full message that fits without splitting a
+// double-byte character, so a cut-off fixed message is never followed by a
+// line break.
+struct SmallCapacityCase {
+    const char* name;
+    std::size_t capacity;
+    std::string fixed;
+    const char* what;
+    std::string expected;
+};
+
+class ComposeSmallCapacityTest : public ::testing::TestWithParam<SmallCapacityCase> {};
+
+TEST_P(ComposeSmallCapacityTest, GivesPrefixOfFullMessage) {
+    const SmallCapacityCase& c = GetParam();
+    std::string buffer(c.capacity + 4, '#');
+    ComposeExceptionMessage(&buffer[0], c.capacity, c.fixed.c_str(), c.what);
+    EXPECT_EQ(buffer.substr(c.capacity), "####");
+    EXPECT_EQ(std::string(buffer.c_str()), c.expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Capacities, ComposeSmallCapacityTest,
+    ::testing::Values(
+        SmallCapacityCase{"SingleByteFixedCut", 4, "abcdef", "x", "abc"},
+        // Two double-byte characters and a byte: not even the first fits.
+        SmallCapacityCase{"FirstCharacterTooWide", 2, "\x96\x96\x96\x96\x01", "", ""},
+        // Room for 41 bytes of the 55-byte message: it ends inside a character
+        // at 42, the line breaks must not follow.
+        SmallCapacityCase{"FixedCutBeforeDoubleByte", 43, kFixedCp932, "\xce", kFixedCp932.substr(0, 41)},
+        SmallCapacityCase{"OneLineBreakFits", 57, kFixedCp932, "abc", kFixedCp932 + "\n"},
+        SmallCapacityCase{"NoTextAfterLineBreaks", 58, kFixedCp932, "abc", kFixedCp932 + "\n\n"},
+        SmallCapacityCase{"CapacityOneIsEmpty", 1, "abc", "x", ""}),
+    [](const ::testing::TestParamInfo<SmallCapacityCase>& info) { return info.param.name; });
 
 TEST(IsCp932LeadByte, RecognisesTheTwoLeadRanges) {
     for (int b : {0x81, 0x9f, 0xe0, 0xfc}) EXPECT_TRUE(IsCp932LeadByte(static_cast<unsigned char>(b))) << b;
