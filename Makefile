@@ -49,6 +49,7 @@ demo: native win32
 bench: native win32
 	$(NATIVE)/benchmarks/pg_benchmarks
 	@BUILD=$(BUILD) bash tools/bench-plugin.sh
+	@BUILD=$(BUILD) bash benchmarks/cli-vs-vips.sh
 
 screenshot: win32
 	@bash tools/screenshot.sh $(DIST) docs/dialog.png
