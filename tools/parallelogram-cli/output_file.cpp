@@ -73,6 +73,17 @@ extern "C" void RemoveTemporariesAndDie(int signal) {
     raise(signal);
 }
 
+// The permissions a new file gets, read once: reading the mask means
+// setting it, which must not race with files being created on other threads.
+mode_t ProcessUmask() {
+    static const mode_t mask = [] {
+        const mode_t current = umask(0);
+        umask(current);
+        return current;
+    }();
+    return mask;
+}
+
 }  // namespace
 
 void RemoveTemporaryFilesOnSignals() {
@@ -140,9 +151,7 @@ bool PlanOutput(const std::string& output, OutputPlan* plan, std::string* error)
         *error = "cannot write " + Quoted(output) + ": " + SystemError(errno);
         return false;
     } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        plan->mode = 0666 & ~mask;
+        plan->mode = 0666 & ~ProcessUmask();
     }
     struct stat folder {};
     if (stat(directory.c_str(), &folder) != 0) {
