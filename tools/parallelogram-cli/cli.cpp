@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "programs/progress_bar.h"
@@ -257,8 +258,10 @@ bool ShearImage(const Image& source, const Options& options, const ProgressSink&
     return true;
 }
 
-int ProcessFile(const std::string& input, const std::string& output, const Options& options,
-                const FileProgress& progress, std::string* error) {
+namespace {
+
+int ProcessFileOrThrow(const std::string& input, const std::string& output, const Options& options,
+                       const FileProgress& progress, std::string* error) {
     const FileProgress report = progress ? progress : [](int) {};
     const std::string inputName = input == "-" ? "standard input" : input;
 
@@ -312,6 +315,19 @@ int ProcessFile(const std::string& input, const std::string& output, const Optio
     if (!writer.Commit(error)) return kExitFailure;
     report(1000);
     return kExitOk;
+}
+
+}  // namespace
+
+int ProcessFile(const std::string& input, const std::string& output, const Options& options,
+                const FileProgress& progress, std::string* error) {
+    try {
+        return ProcessFileOrThrow(input, output, options, progress, error);
+    } catch (const std::bad_alloc&) {
+        // A size under a raised --max-pixels may still not fit in memory.
+        *error = "not enough memory for " + Quoted(input == "-" ? "standard input" : input);
+        return kExitFailure;
+    }
 }
 
 int ProcessBatch(const Options& options, const FileProgress& progress,
