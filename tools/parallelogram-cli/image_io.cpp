@@ -167,12 +167,26 @@ void OnEval(VipsImage*, VipsProgress* progress, EvalContext* context) {
     if (*context->progress) (*context->progress)(progress->percent);
 }
 
-// Reports the evaluation of `image` (and of the images made from it).
-void WatchProgress(VipsImage* image, EvalContext* context) {
-    if (!*context->progress) return;
-    vips_image_set_progress(image, TRUE);
-    g_signal_connect(image, "eval", G_CALLBACK(OnEval), context);
-}
+// Reports the evaluation of an image (and of the images made from it) for
+// as long as it lives.
+class ProgressWatch {
+public:
+    ProgressWatch(VipsImage* image, const PercentCallback& progress) : image_(image), context_{&progress} {
+        if (!progress) return;
+        vips_image_set_progress(image, TRUE);
+        handler_ = g_signal_connect(image, "eval", G_CALLBACK(OnEval), &context_);
+    }
+    ~ProgressWatch() {
+        if (handler_ != 0) g_signal_handler_disconnect(image_, handler_);
+    }
+    ProgressWatch(const ProgressWatch&) = delete;
+    ProgressWatch& operator=(const ProgressWatch&) = delete;
+
+private:
+    VipsImage* image_;
+    EvalContext context_;
+    gulong handler_ = 0;
+};
 
 // Metadata the output takes over from the input: colour profile, EXIF (with
 // its parsed fields, from which libvips rebuilds the block), XMP, IPTC and
@@ -291,8 +305,7 @@ bool DecodeImage(const OpenedImage& opened, const std::string& name, const Perce
     TakeWarning();
     g_object_ref(opened.prepared());
     Ref<VipsImage> pipeline(opened.prepared());
-    EvalContext context{&progress};
-    WatchProgress(pipeline.object, &context);
+    const ProgressWatch watch(opened.prepared(), progress);
     // Turning needs the whole image: the file is read in order into memory
     // first, then turned there.
     const int orientation = vips_image_get_orientation(pipeline.object);
@@ -367,8 +380,7 @@ bool EncodeImage(const Image& image, const OpenedImage* metadataFrom, const std:
             vips_image_set_int(output.object, VIPS_META_ORIENTATION, 1);
         }
     }
-    EvalContext context{&progress};
-    WatchProgress(output.object, &context);
+    const ProgressWatch watch(output.object, progress);
     Ref<VipsTarget> target(vips_target_new_to_descriptor(fd));
     if (target.object == nullptr ||
         vips_image_write_to_target(output.object, (suffix + SaveOptions(suffix)).c_str(), target.object, nullptr) != 0) {
