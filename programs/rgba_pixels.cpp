@@ -19,4 +19,12 @@ void RgbaFromPixels(const PixelBGRA* pixels, std::size_t count, std::uint8_t* rg
     }
 }
 
+void SwapRedAndBlue(PixelBGRA* pixels, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t first = pixels[i].blue;
+        pixels[i].blue = pixels[i].red;
+        pixels[i].red = first;
+    }
+}
+
 }  // namespace programs

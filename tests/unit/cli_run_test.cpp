@@ -19,6 +19,7 @@
 
 #include "programs/rgba_pixels.h"
 #include "tools/parallelogram-cli/cli.h"
+#include "tools/parallelogram-cli/png_writer.h"
 
 namespace fs = std::filesystem;
 using pgcli::Image;
@@ -528,6 +529,72 @@ TEST(LoadImageBytes, DecodesOrRefusesWithAReason) {
     EXPECT_NE(error.find("limit of 53"), std::string::npos) << error;
     EXPECT_FALSE(pgcli::LoadImageBytes(png.data(), png.size() - 20, 54, &image, &error));
     EXPECT_FALSE(error.empty());
+}
+
+// ---- The PNG writer ----
+
+// Bands compressed apart and joined must decode to the exact pixels, however
+// the rows fall into bands and whichever thread takes which band.
+TEST(PngWriter, BandsJoinIntoOneValidStream) {
+    ASSERT_TRUE(StartVips());
+    const struct {
+        int width, height;
+        std::size_t bandBytes;
+        int threads;
+    } cases[] = {
+        {1, 1, 4u << 20, 1},  {9, 6, 4u << 20, 2},  {9, 6, 37, 2},     // one row per band
+        {9, 6, 74, 3},        {31, 17, 500, 2},     {31, 17, 500, 1},  // a short last band
+        {300, 64, 4000, 4},   {2, 50, 1, 2},                           // a band smaller than a row
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> rgba = Pattern(c.width, c.height, 4);
+        pgcli::PngParts parts;
+        parts.threads = c.threads;
+        parts.bandBytes = c.bandBytes;
+        Bytes png;
+        std::string error;
+        ASSERT_TRUE(pgcli::WriteRgbaPng(
+            rgba.data(), c.width, c.height, parts,
+            [&](const void* data, std::size_t size) {
+                png.append(static_cast<const char*>(data), size);
+                return true;
+            },
+            &error))
+            << error;
+        VipsImage* image = vips_image_new_from_buffer(png.data(), png.size(), "", "fail_on", VIPS_FAIL_ON_WARNING, nullptr);
+        ASSERT_NE(image, nullptr) << vips_error_buffer();
+        std::size_t size = 0;
+        void* pixels = vips_image_write_to_memory(image, &size);
+        ASSERT_NE(pixels, nullptr) << c.width << "x" << c.height << " bands of " << c.bandBytes << ": " << vips_error_buffer();
+        EXPECT_EQ(vips_image_get_bands(image), 4);
+        EXPECT_EQ(std::vector<std::uint8_t>(static_cast<std::uint8_t*>(pixels), static_cast<std::uint8_t*>(pixels) + size),
+                  rgba)
+            << c.width << "x" << c.height << " bands of " << c.bandBytes;
+        g_free(pixels);
+        g_object_unref(image);
+    }
+}
+
+TEST(PngWriter, AFailedWriteFailsTheEncode) {
+    const std::vector<std::uint8_t> rgba = Pattern(9, 6, 4);
+    std::string error;
+    int calls = 0;
+    EXPECT_FALSE(pgcli::WriteRgbaPng(rgba.data(), 9, 6, pgcli::PngParts(),
+                                     [&](const void*, std::size_t) { return ++calls < 3; }, &error));
+}
+
+TEST(PngWriter, AncillaryChunksAreKeptWholeAndPixelChunksLeft) {
+    ASSERT_TRUE(StartVips());
+    const Bytes png = Encode(Pattern(9, 6, 4), 9, 6, 4, ".png", [](VipsImage* image) { image->Xres = 10; });
+    const std::string chunks = pgcli::AncillaryChunks(png.data(), png.size());
+    EXPECT_EQ(chunks.substr(4, 4), "pHYs");
+    EXPECT_NE(png.find(chunks), std::string::npos);  // length, type, data and checksum as they were
+    for (const char* pixelChunk : {"IHDR", "IDAT", "IEND"}) EXPECT_EQ(chunks.find(pixelChunk), std::string::npos);
+    EXPECT_EQ(pgcli::AncillaryChunks(png.data(), 7), "");
+    EXPECT_EQ(pgcli::AncillaryChunks("not a png file", 14), "");
+    // A chunk claiming more bytes than remain ends the scan.
+    Bytes cut = png.substr(0, 8 + 25 + 10);
+    EXPECT_EQ(pgcli::AncillaryChunks(cut.data(), cut.size()), "");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,17 @@ TEST(RgbaPixels, SwapRedAndBlueBothWays) {
     std::vector<std::uint8_t> back(8);
     programs::RgbaFromPixels(pixels.data(), 2, back.data());
     EXPECT_EQ(back, rgba);
+}
+
+TEST(RgbaPixels, SwapInPlaceMatchesTheCopyingConversion) {
+    const std::vector<std::uint8_t> rgba = {1, 2, 3, 4, 250, 251, 252, 253, 0, 128, 255, 9};
+    std::vector<PixelBGRA> copied(3), swapped(3);
+    programs::PixelsFromRgba(rgba.data(), 3, copied.data());
+    std::memcpy(swapped.data(), rgba.data(), rgba.size());
+    programs::SwapRedAndBlue(swapped.data(), 3);
+    EXPECT_EQ(swapped, copied);
+    programs::SwapRedAndBlue(swapped.data(), 3);
+    EXPECT_EQ(std::memcmp(swapped.data(), rgba.data(), rgba.size()), 0);
 }
 
 // ---- Progress bar and median ----

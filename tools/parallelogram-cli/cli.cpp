@@ -307,7 +307,7 @@ int ProcessFileOrThrow(const std::string& input, const std::string& output, cons
     int fd = -1;
     if (!writer.Open(&fd, error)) return kExitFailure;
     std::string problem;
-    if (!EncodeImage(result, &opened, suffix, fd,
+    if (!EncodeImage(std::move(result), &opened, suffix, fd,
                      [&](int percent) { report(kShearedAt + percent * (1000 - kShearedAt) / 100); }, &problem)) {
         *error = "cannot write " + Quoted(output) + ": " + problem;
         return kExitFailure;

@@ -2,11 +2,18 @@
 
 #include <vips/vips.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "programs/rgba_pixels.h"
+#include "tools/parallelogram-cli/png_writer.h"
 
 namespace pgcli {
 
@@ -15,6 +22,8 @@ namespace {
 // libvips reports some damage (a bad checksum, a broken compressed stream)
 // only as a warning, followed by a bare error.  The last warning is kept to
 // name what was wrong, and warnings are not printed.
+std::atomic<int> encoderThreads{0};  // 0: one per processor
+
 std::mutex warningLock;
 std::string lastWarning;
 
@@ -206,17 +215,6 @@ void* CopyField(VipsImage*, const char* name, GValue* value, void* target) {
     return nullptr;
 }
 
-// Encoder settings per format.  PNG: deflate level 1 with the "up" filter
-// is about twice as fast as libvips' default (level 6, no filter) and, on
-// photographs and smooth images, also smaller; eight bits per channel, no
-// palette, so alpha and every value are kept.
-std::string SaveOptions(const std::string& suffix) {
-    std::string lower = suffix;
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower == ".png") return "[compression=1,filter=up,bitdepth=8,palette=false]";
-    return "";
-}
-
 }  // namespace
 
 bool StartImageLibrary(std::string* error) {
@@ -239,6 +237,7 @@ bool StartImageLibrary(std::string* error) {
 }
 
 void LimitLibraryThreads(int threads) {
+    encoderThreads = threads;
     if (StartImageLibrary(nullptr)) vips_concurrency_set(threads);
 }
 
@@ -318,20 +317,21 @@ bool DecodeImage(const OpenedImage& opened, const std::string& name, const Perce
             return fail();
         }
     }
-    std::size_t size = 0;
-    std::unique_ptr<void, void (*)(void*)> rgba(vips_image_write_to_memory(pipeline.object, &size), g_free);
-    if (!rgba) return fail();
+    // Decoded straight into the image's own pixels, as RGBA, then turned
+    // into the engine's order in place.
     const std::int32_t width = vips_image_get_width(pipeline.object);
     const std::int32_t height = vips_image_get_height(pipeline.object);
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (size != count * 4) {
-        *error = "cannot decode " + Quoted(name) + ": unexpected pixel layout";
-        return false;
+    image->pixels.resize(count);
+    Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), width, height,
+                                                     4, VIPS_FORMAT_UCHAR));
+    if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
+        image->pixels.clear();
+        return fail();
     }
     image->width = width;
     image->height = height;
-    image->pixels.resize(count);
-    programs::PixelsFromRgba(static_cast<const std::uint8_t*>(rgba.get()), count, image->pixels.data());
+    programs::SwapRedAndBlue(image->pixels.data(), count);
     return true;
 }
 
@@ -353,14 +353,55 @@ bool CanWriteFormat(const std::string& suffix) {
     return saver != nullptr;
 }
 
-bool EncodeImage(const Image& image, const OpenedImage* metadataFrom, const std::string& suffix, int fd,
+namespace {
+
+bool IsPng(const std::string& suffix) {
+    return suffix.size() == 4 && suffix[0] == '.' && (suffix[1] | 0x20) == 'p' && (suffix[2] | 0x20) == 'n' &&
+           (suffix[3] | 0x20) == 'g';
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size, std::string* error) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            *error = std::strerror(written < 0 ? errno : EIO);
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The metadata chunks libvips would write for `tagged`: it encodes a single
+// pixel carrying the same metadata.
+bool MetadataChunks(VipsImage* tagged, std::string* chunks) {
+    VipsImage* pixel = nullptr;
+    if (vips_crop(tagged, &pixel, 0, 0, 1, 1, nullptr) != 0) return false;
+    Ref<VipsImage> owned(pixel);
+    void* buffer = nullptr;
+    std::size_t size = 0;
+    if (vips_image_write_to_buffer(pixel, ".png[compression=1,bitdepth=8,palette=false]", &buffer, &size, nullptr) !=
+        0) {
+        return false;
+    }
+    *chunks = AncillaryChunks(buffer, size);
+    g_free(buffer);
+    return true;
+}
+
+}  // namespace
+
+bool EncodeImage(Image image, const OpenedImage* metadataFrom, const std::string& suffix, int fd,
                  const PercentCallback& progress, std::string* error) {
     if (!StartImageLibrary(error)) return false;
     const std::size_t count = image.pixels.size();
-    std::vector<std::uint8_t> rgba(count * 4);
-    programs::RgbaFromPixels(image.pixels.data(), count, rgba.data());
+    programs::SwapRedAndBlue(image.pixels.data(), count);  // to RGBA, in place
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(image.pixels.data());
 
-    Ref<VipsImage> memory(vips_image_new_from_memory(rgba.data(), rgba.size(), image.width, image.height, 4,
+    Ref<VipsImage> memory(vips_image_new_from_memory(rgba, count * sizeof(PixelBGRA), image.width, image.height, 4,
                                                      VIPS_FORMAT_UCHAR));
     VipsImage* from = metadataFrom != nullptr ? metadataFrom->prepared() : nullptr;
     VipsImage* tagged = nullptr;
@@ -380,10 +421,26 @@ bool EncodeImage(const Image& image, const OpenedImage* metadataFrom, const std:
             vips_image_set_int(output.object, VIPS_META_ORIENTATION, 1);
         }
     }
+
+    if (IsPng(suffix)) {
+        // libvips writes the metadata, the PNG writer the pixels on every core.
+        PngParts parts;
+        if (!MetadataChunks(output.object, &parts.extraChunks)) {
+            *error = LibraryProblem();
+            return false;
+        }
+        const int threads = encoderThreads.load();
+        parts.threads = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        parts.progress = progress;
+        return WriteRgbaPng(
+            rgba, image.width, image.height, parts,
+            [&](const void* data, std::size_t size) { return WriteAll(fd, data, size, error); }, error);
+    }
+
     const ProgressWatch watch(output.object, progress);
     Ref<VipsTarget> target(vips_target_new_to_descriptor(fd));
     if (target.object == nullptr ||
-        vips_image_write_to_target(output.object, (suffix + SaveOptions(suffix)).c_str(), target.object, nullptr) != 0) {
+        vips_image_write_to_target(output.object, suffix.c_str(), target.object, nullptr) != 0) {
         *error = LibraryProblem();
         return false;
     }

@@ -23,7 +23,8 @@ namespace pgcli {
 // library cannot start; `error` then says why.
 bool StartImageLibrary(std::string* error);
 
-// How many threads libvips may use per operation.
+// How many threads libvips and the PNG writer may use per image (default:
+// one per processor).
 void LimitLibraryThreads(int threads);
 
 // A w x h image in the engine's pixel layout.
@@ -88,8 +89,10 @@ bool CanWriteFormat(const std::string& suffix);
 
 // Encodes `image` in the format `suffix` names and writes it to the file
 // descriptor `fd` (not closed), with the metadata of `metadataFrom` (may be
-// null).  PNG keeps alpha; formats without alpha drop it.
-bool EncodeImage(const Image& image, const OpenedImage* metadataFrom, const std::string& suffix, int fd,
+// null).  PNG is 8-bit RGBA, compressed on every processor (see
+// LimitLibraryThreads); formats without alpha drop it.  The image is taken
+// by value because its pixels are turned into RGBA in place.
+bool EncodeImage(Image image, const OpenedImage* metadataFrom, const std::string& suffix, int fd,
                  const PercentCallback& progress, std::string* error);
 
 }  // namespace pgcli
