@@ -1,6 +1,6 @@
 // An 8-bit RGBA PNG encoder that deflates horizontal bands of the image on
 // several threads at once.  Each band is filtered with "up" and compressed
-// at level 1 as a raw deflate stream that ends on a byte boundary (a sync
+// with run-length matches as a raw deflate stream that ends on a byte boundary (a sync
 // flush), so the bands, joined in order under one zlib header and one
 // Adler-32 checksum, form the single stream PNG requires.
 #pragma once
