@@ -83,6 +83,7 @@ demo: native win32 win64
 bench: native win32 win64
 	$(NATIVE)/benchmarks/pg_benchmarks
 	@BUILD=$(BUILD) bash tools/bench-plugin.sh
+	@BUILD=$(BUILD) bash benchmarks/cli-vs-vips.sh
 
 screenshot: win32 win64
 	@BUILD=$(BUILD) bash tools/screenshot.sh docs/dialog.png

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "programs/median.h"
 #include "reference/literal_shear.h"
 #include "shear/passes.h"
 #include "shear/vector_level.h"
@@ -157,10 +158,7 @@ private:
     double Median(const std::string& name) const {
         const auto found = seconds_.find(name);
         if (found == seconds_.end() || found->second.empty()) return 0;
-        std::vector<double> values = found->second;
-        std::sort(values.begin(), values.end());
-        const std::size_t mid = values.size() / 2;
-        return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+        return programs::Median(found->second);
     }
 
     std::map<std::string, std::vector<double>> seconds_;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "programs/median.h"
 #include "reference/literal_shear.h"
 #include "shear/passes.h"
 #include "shear/vector_level.h"
@@ -70,9 +71,7 @@ double MedianSeconds(int repeat, Run run) {
         QueryPerformanceCounter(&to);
         times.push_back(Seconds(from, to, frequency));
     }
-    std::sort(times.begin(), times.end());
-    const std::size_t mid = times.size() / 2;
-    return times.size() % 2 ? times[mid] : (times[mid - 1] + times[mid]) / 2;
+    return programs::Median(times);
 }
 
 int PositiveArgument(const char* text, const char* option) {

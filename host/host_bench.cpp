@@ -21,6 +21,7 @@
 #include "host/host_commands.h"
 #include "host/host_plugin.h"
 #include "host/host_state.h"
+#include "programs/median.h"
 
 namespace {
 
@@ -250,12 +251,6 @@ double Milliseconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end, const 
            static_cast<double>(frequency.QuadPart);
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
-}
-
 // A deterministic image with every channel varied, alpha included.
 void FillImage(std::vector<PixelBGRA>& pixels) {
     std::uint32_t state = 0x12345678u;
@@ -333,7 +328,7 @@ int CommandBench(int argc, char** argv) {
         QueryPerformanceCounter(&end);
         copyTimes.push_back(Milliseconds(start, end, frequency));
     }
-    const double memcpyMs = Median(copyTimes);
+    const double memcpyMs = programs::Median(copyTimes);
 
     if (!TheSettingsGuard.Save(settingsPath, error)) {
         PrintError(error);
@@ -377,7 +372,7 @@ int CommandBench(int argc, char** argv) {
             QueryPerformanceCounter(&end);
             times.push_back(Milliseconds(start, end, frequency));
         }
-        rows.push_back({benchCase->name, Median(times)});
+        rows.push_back({benchCase->name, programs::Median(times)});
     }
 
     if (!TheSettingsGuard.Restore()) status = kExitFailure;

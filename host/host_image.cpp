@@ -6,6 +6,8 @@
 #include "stb_image_write.h"
 
 #include <cstring>
+
+#include "programs/rgba_pixels.h"
 #include <memory>
 
 namespace {
@@ -29,11 +31,7 @@ bool LoadImageFile(const std::string& path, HostImage& image, std::string& error
     image.width = width;
     image.height = height;
     image.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    const stbi_uc* in = rgba.get();
-    for (PixelBGRA& pixel : image.pixels) {
-        pixel = PixelBGRA{in[2], in[1], in[0], in[3]};
-        in += 4;
-    }
+    programs::PixelsFromRgba(rgba.get(), image.pixels.size(), image.pixels.data());
     return true;
 }
 
@@ -57,14 +55,7 @@ bool LoadMaskFile(const std::string& path, std::int32_t width, std::int32_t heig
 
 bool WritePngFile(const std::string& path, const HostImage& image, std::string& error) {
     std::vector<stbi_uc> rgba(image.pixels.size() * 4);
-    stbi_uc* out = rgba.data();
-    for (const PixelBGRA& pixel : image.pixels) {
-        out[0] = pixel.red;
-        out[1] = pixel.green;
-        out[2] = pixel.blue;
-        out[3] = pixel.alpha;
-        out += 4;
-    }
+    programs::RgbaFromPixels(image.pixels.data(), image.pixels.size(), rgba.data());
     if (stbi_write_png(path.c_str(), image.width, image.height, 4, rgba.data(), image.width * 4) == 0) {
         error = "cannot write '" + path + "'";
         return false;

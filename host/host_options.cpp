@@ -1,59 +1,9 @@
 #include "host/host_options.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "host/host_commands.h"
 #include "host/host_image.h"
 #include "host/host_state.h"
-
-namespace {
-
-bool ParseHexByte(const std::string& text, std::size_t at, std::uint8_t& value) {
-    unsigned result = 0;
-    for (std::size_t i = at; i < at + 2; ++i) {
-        const char c = text[i];
-        unsigned digit;
-        if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-        else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-        else return false;
-        result = result * 16 + digit;
-    }
-    value = static_cast<std::uint8_t>(result);
-    return true;
-}
-
-}  // namespace
-
-bool ParseColour(const std::string& text, PixelBGRA& colour) {
-    if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return false;
-    PixelBGRA parsed{0, 0, 0, 255};
-    if (!ParseHexByte(text, 1, parsed.red) || !ParseHexByte(text, 3, parsed.green) ||
-        !ParseHexByte(text, 5, parsed.blue)) {
-        return false;
-    }
-    if (text.size() == 9 && !ParseHexByte(text, 7, parsed.alpha)) return false;
-    colour = parsed;
-    return true;
-}
-
-bool ParseRect(const std::string& text, ProcessRect& rect) {
-    std::int32_t values[4];
-    const char* cursor = text.c_str();
-    for (int i = 0; i < 4; ++i) {
-        char* end = nullptr;
-        errno = 0;
-        const long value = std::strtol(cursor, &end, 10);
-        if (end == cursor || errno != 0 || value < INT32_MIN || value > INT32_MAX) return false;
-        values[i] = static_cast<std::int32_t>(value);
-        if (i < 3 && *end != ',') return false;
-        if (i == 3 && *end != '\0') return false;
-        cursor = end + 1;
-    }
-    rect = ProcessRect{values[0], values[1], values[2], values[3]};
-    return true;
-}
+#include "programs/text_parsing.h"
 
 bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options,
                       std::string& error) {
@@ -87,8 +37,8 @@ bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostO
         }
         if (arg == "--rect") {
             ProcessRect rect;
-            if (!ParseRect(value, rect)) {
-                error = "--rect wants L,T,R,B (four integers), not '" + value + "'";
+            if (!programs::ParseRect(value, &rect)) {
+                error = "--rect wants L,T,R,B (four integers, L <= R and T <= B), not '" + value + "'";
                 return false;
             }
             options.rect = rect;
@@ -96,7 +46,7 @@ bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostO
             options.maskPath = value;
         } else {
             PixelBGRA colour;
-            if (!ParseColour(value, colour)) {
+            if (!programs::ParseColour(value, &colour)) {
                 error = arg + " wants a colour '#RRGGBBAA' or '#RRGGBB', not '" + value + "'";
                 return false;
             }

@@ -31,11 +31,6 @@ struct HostOptions {
 bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options,
                       std::string& error);
 
-// "#RRGGBBAA" or "#RRGGBB" (alpha FF).
-bool ParseColour(const std::string& text, PixelBGRA& colour);
-// "L,T,R,B", four signed integers.
-bool ParseRect(const std::string& text, ProcessRect& rect);
-
 // Puts the parsed colours and mask into the host's answers.
 bool ApplyHostAnswers(const HostOptions& options, std::int32_t width, std::int32_t height,
                       std::vector<std::uint8_t>& maskStorage, std::string& error);

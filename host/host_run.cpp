@@ -9,27 +9,15 @@
 #include "host/host_options.h"
 #include "host/host_plugin.h"
 #include "host/host_state.h"
+#include "programs/progress_bar.h"
 
 namespace {
 
-constexpr int kBarWidth = 40;
-
 // Draws the progress bar on stderr from the plug-in's reports.
 std::int32_t WINAPI DrawProgress(std::int32_t done, std::int32_t total, ProgressUserData) {
-    if (total <= 0) return 1;
-    if (done < 0) done = 0;
-    if (done > total) done = total;
-    // Redraw only when the percentage changes: a tall image reports every row.
-    static long long lastPercent = -1;
-    const long long percent = static_cast<long long>(done) * 100 / total;
-    if (percent == lastPercent && done != total) return 1;
-    lastPercent = percent;
-    const int filled = static_cast<int>(static_cast<long long>(done) * kBarWidth / total);
-    std::string bar = "\r[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
-                      std::to_string(percent) + "%";
-    if (done == total) bar += "\n";
-    std::fwrite(bar.data(), 1, bar.size(), stderr);
-    std::fflush(stderr);
+    static programs::ProgressBar bar(stderr, "");
+    bar.Show(done, total);
+    if (total > 0 && done >= total) bar.Finish();
     return 1;
 }
 

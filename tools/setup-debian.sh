@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev                                                      # fuzzers
   zip                                                                           # the download archive
   python3                                                                       # draws the icons and cursors
+  libvips-dev libvips-tools imagemagick hyperfine                              # the tool's image files, its bench
 )
 
 # Wine takes the Windows locale, and so the ANSI code page 932, from the

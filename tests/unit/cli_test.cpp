@@ -6,9 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
-
 #include "tools/parallelogram-cli/cli.h"
 
 namespace fs = std::filesystem;
@@ -70,15 +67,22 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsCase{"UnknownOption", {"a", "b", "--colour", "x"}, "unknown option '--colour'"},
         BadArgsCase{"UnknownShortOption", {"-q", "a", "b"}, "unknown option '-q'"},
         BadArgsCase{"MissingValue", {"a", "b", "--shape"}, "--shape needs a value"},
-        BadArgsCase{"FlagWithValue", {"a", "b", "--quiet=yes"}, "--quiet takes no value"}),
+        BadArgsCase{"FlagWithValue", {"a", "b", "--quiet=yes"}, "--quiet takes no value"},
+        BadArgsCase{"MaxPixelsZero", {"a", "b", "--max-pixels", "0"}, "--max-pixels '0'"},
+        BadArgsCase{"MaxPixelsWord", {"a", "b", "--max-pixels", "lots"}, "--max-pixels 'lots'"},
+        BadArgsCase{"OutDirWithoutInputs", {"--out-dir", "d"}, "at least one INPUT"},
+        BadArgsCase{"OutDirEmpty", {"--out-dir=", "a"}, "--out-dir needs a folder"},
+        BadArgsCase{"OutDirWithStandardInput", {"--out-dir", "d", "a", "-"}, "standard input"}),
     [](const testing::TestParamInfo<BadArgsCase>& info) { return std::string(info.param.name); });
 
 TEST(ParseArguments, DefaultsAreTopBottomZeroEdgeOpaqueBlackWholeImage) {
     const pgcli::ParseResult result = ParseArguments({"in.png", "out.png"});
     ASSERT_EQ(result.status, ParseStatus::Run);
     const Options& o = result.options;
-    EXPECT_EQ(o.input, "in.png");
+    EXPECT_EQ(o.inputs, std::vector<std::string>{"in.png"});
     EXPECT_EQ(o.output, "out.png");
+    EXPECT_TRUE(o.outDir.empty());
+    EXPECT_EQ(o.maxPixels, pgcli::kDefaultMaxPixels);
     EXPECT_EQ(o.shape, TopAndBottom);
     EXPECT_EQ(o.dimension, 0);
     EXPECT_EQ(o.mode, EdgePixel);
@@ -91,10 +95,11 @@ TEST(ParseArguments, DefaultsAreTopBottomZeroEdgeOpaqueBlackWholeImage) {
 TEST(ParseArguments, ReadsEveryOptionInBothForms) {
     const pgcli::ParseResult result =
         ParseArguments({"--shape", "left", "in.png", "--dimension", "-30", "--undefined=fold", "--fill=#10203040",
-                        "--transparent", "--rect", "1,2,3,4", "--quiet", "out.png"});
+                        "--transparent", "--rect", "1,2,3,4", "--quiet", "out.png", "--max-pixels=12"});
     ASSERT_EQ(result.status, ParseStatus::Run) << result.error;
     const Options& o = result.options;
-    EXPECT_EQ(o.input, "in.png");
+    EXPECT_EQ(o.inputs, std::vector<std::string>{"in.png"});
+    EXPECT_EQ(o.maxPixels, 12);
     EXPECT_EQ(o.output, "out.png");
     EXPECT_EQ(o.shape, Left);
     EXPECT_EQ(o.dimension, -30);
@@ -109,10 +114,26 @@ TEST(ParseArguments, ReadsEveryOptionInBothForms) {
     EXPECT_TRUE(o.quiet);
 }
 
+TEST(ParseArguments, OutDirTakesEveryFileAsAnInput) {
+    const pgcli::ParseResult result = ParseArguments({"a.png", "--out-dir", "done", "b.jpg", "c.webp"});
+    ASSERT_EQ(result.status, ParseStatus::Run) << result.error;
+    EXPECT_EQ(result.options.inputs, (std::vector<std::string>{"a.png", "b.jpg", "c.webp"}));
+    EXPECT_EQ(result.options.outDir, "done");
+    EXPECT_TRUE(result.options.output.empty());
+}
+
+TEST(ParseArguments, DashIsAFileNotAnOption) {
+    const pgcli::ParseResult result = ParseArguments({"-", "-", "--dimension", "-5"});
+    ASSERT_EQ(result.status, ParseStatus::Run) << result.error;
+    EXPECT_EQ(result.options.inputs, std::vector<std::string>{"-"});
+    EXPECT_EQ(result.options.output, "-");
+    EXPECT_EQ(result.options.dimension, -5);
+}
+
 TEST(ParseArguments, DoubleDashEndsOptionsAndHelpWinsBeforeIt) {
     const pgcli::ParseResult files = ParseArguments({"--", "-in.png", "--help"});
     ASSERT_EQ(files.status, ParseStatus::Run) << files.error;
-    EXPECT_EQ(files.options.input, "-in.png");
+    EXPECT_EQ(files.options.inputs, std::vector<std::string>{"-in.png"});
     EXPECT_EQ(files.options.output, "--help");
     EXPECT_EQ(ParseArguments({"--bogus", "--help"}).status, ParseStatus::Help);
     EXPECT_EQ(ParseArguments({"-h"}).status, ParseStatus::Help);
@@ -152,220 +173,5 @@ INSTANTIATE_TEST_SUITE_P(Names, ShapeAndModeNamesTest,
                                          NamedValueCase{"0", 0, 0}, NamedValueCase{"5", 5, 5},
                                          NamedValueCase{"6", -1, -1}, NamedValueCase{"Top", -1, -1},
                                          NamedValueCase{"", -1, -1}));
-
-// ---- Colour parser ----
-
-struct ColourCase {
-    const char* text;
-    bool ok;
-    PixelBGRA expected;  // blue, green, red, alpha
-};
-
-class ParseColourTest : public testing::TestWithParam<ColourCase> {};
-
-TEST_P(ParseColourTest, ReadsRedGreenBlueAlpha) {
-    const ColourCase& c = GetParam();
-    PixelBGRA colour{7, 7, 7, 7};
-    EXPECT_EQ(pgcli::ParseColour(c.text, &colour), c.ok) << c.text;
-    const PixelBGRA unchanged{7, 7, 7, 7};
-    EXPECT_EQ(colour, c.ok ? c.expected : unchanged) << c.text;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ParseColourTest,
-    testing::Values(ColourCase{"#11223344", true, {0x33, 0x22, 0x11, 0x44}},
-                    ColourCase{"#aBcDeF00", true, {0xEF, 0xCD, 0xAB, 0x00}},
-                    ColourCase{"#FF8000", true, {0x00, 0x80, 0xFF, 0xFF}},
-                    ColourCase{"#000000FF", true, {0, 0, 0, 255}}, ColourCase{"", false, {}},
-                    ColourCase{"#", false, {}}, ColourCase{"11223344", false, {}},
-                    ColourCase{"#1122334", false, {}}, ColourCase{"#112233445", false, {}},
-                    ColourCase{"#11 23344", false, {}}, ColourCase{"#-1223344", false, {}},
-                    ColourCase{"#11223x44", false, {}}));
-
-// ---- Runs on files ----
-
-class ToolRunTest : public testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/pg-cli-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(directory_); }
-
-    std::string PathOf(const std::string& name) const { return (directory_ / name).string(); }
-
-    // A 9 x 6 RGBA image with varying alpha, written as PNG.
-    pgcli::Image WriteSample(const std::string& name) {
-        const int w = 9, h = 6;
-        std::vector<std::uint8_t> rgba(w * h * 4);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                std::uint8_t* p = &rgba[(y * w + x) * 4];
-                p[0] = static_cast<std::uint8_t>(x * 28);
-                p[1] = static_cast<std::uint8_t>(y * 40 + 3);
-                p[2] = static_cast<std::uint8_t>(200 - x * y);
-                p[3] = static_cast<std::uint8_t>(255 - (x + y) * 13);
-            }
-        EXPECT_NE(stbi_write_png(PathOf(name).c_str(), w, h, 4, rgba.data(), w * 4), 0);
-        return pgcli::ImageFromRgba(rgba.data(), w, h);
-    }
-
-    pgcli::Image ReadBack(const std::string& name) {
-        int w = 0, h = 0, channels = 0;
-        stbi_uc* data = stbi_load(PathOf(name).c_str(), &w, &h, &channels, 0);
-        EXPECT_NE(data, nullptr) << name;
-        EXPECT_EQ(channels, 4);
-        if (data == nullptr || channels != 4) return pgcli::Image();
-        pgcli::Image image = pgcli::ImageFromRgba(data, w, h);
-        stbi_image_free(data);
-        return image;
-    }
-
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(directory_)) names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    Options MakeOptions(std::vector<std::string> args) {
-        const pgcli::ParseResult parsed = ParseArguments(args);
-        EXPECT_EQ(parsed.status, ParseStatus::Run) << parsed.error;
-        return parsed.options;
-    }
-
-    fs::path directory_;
-};
-
-TEST_F(ToolRunTest, RoundTripMatchesThePassRunDirectly) {
-    struct Case {
-        std::vector<std::string> extra;
-        ParallelogramSettings settings;
-        ProcessRect rect;
-    };
-    const PixelBGRA fill{0x30, 0x20, 0x10, 0x40};
-    const Case cases[] = {
-        {{"--dimension", "45", "--undefined", "repeat"}, {TopAndBottom, 45, {Repeat, {0, 0, 0, 255}, 0}, 0}, {0, 0, 9, 6}},
-        // The transparent option clears the fill colour's alpha as well.
-        {{"--shape", "bottom", "--dimension", "-70", "--undefined", "drawing", "--fill", "#10203040", "--transparent"},
-         {Bottom, -70, {DrawingColour, WithoutAlpha(fill), 1}, 0},
-         {0, 0, 9, 6}},
-        {{"--shape", "right", "--dimension", "100", "--undefined", "fold", "--rect", "2,1,7,5"},
-         {Right, 100, {Fold, {0, 0, 0, 255}, 0}, 0},
-         {2, 1, 7, 5}},
-        {{"--shape", "left-right", "--dimension", "33", "--undefined", "background", "--fill", "#10203040"},
-         {LeftAndRight, 33, {BackgroundColour, fill, 0}, 0},
-         {0, 0, 9, 6}},
-    };
-    const pgcli::Image source = WriteSample("in.png");
-    for (const Case& c : cases) {
-        std::vector<std::string> args = {PathOf("in.png"), PathOf("out.png")};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
-        std::string error;
-        ASSERT_EQ(pgcli::RunTool(MakeOptions(args), ProgressSink{0, nullptr}, &error), pgcli::kExitOk) << error;
-
-        std::vector<PixelBGRA> expected = source.pixels;
-        const ProgressSink none{0, nullptr};
-        if (IsRowShape(c.settings.shape))
-            ShearRows(source.pixels.data(), expected.data(), c.rect, 9, 6, none, c.settings);
-        else
-            ShearColumns(source.pixels.data(), expected.data(), c.rect, 9, 6, none, c.settings);
-        const pgcli::Image result = ReadBack("out.png");
-        EXPECT_EQ(result.width, 9);
-        EXPECT_EQ(result.height, 6);
-        EXPECT_EQ(result.pixels, expected) << c.extra[1];
-    }
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"in.png", "out.png"}));
-}
-
-TEST_F(ToolRunTest, DimensionZeroAndEmptyRectangleCopyTheInput) {
-    const pgcli::Image source = WriteSample("in.png");
-    const std::vector<std::vector<std::string>> cases = {
-        {"--dimension", "0", "--undefined", "drawing", "--transparent"},
-        {"--dimension", "80", "--rect", "3,2,3,6", "--transparent"},
-        {"--dimension", "80", "--shape", "left", "--rect", "0,6,9,6", "--transparent"},
-    };
-    for (const auto& extra : cases) {
-        std::vector<std::string> args = {PathOf("in.png"), PathOf("out.png")};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::string error;
-        ASSERT_EQ(pgcli::RunTool(MakeOptions(args), ProgressSink{0, nullptr}, &error), pgcli::kExitOk) << error;
-        EXPECT_EQ(ReadBack("out.png").pixels, source.pixels) << extra[3];
-    }
-}
-
-TEST_F(ToolRunTest, ReportsProgressThroughTheSink) {
-    WriteSample("in.png");
-    std::vector<std::int32_t> reports;
-    auto record = [](std::int32_t done, std::int32_t, ProgressUserData userData) -> std::int32_t {
-        reinterpret_cast<std::vector<std::int32_t>*>(userData)->push_back(done);
-        return 1;
-    };
-    std::string error;
-    ASSERT_EQ(pgcli::RunTool(MakeOptions({PathOf("in.png"), PathOf("out.png"), "--dimension", "10"}),
-                             ProgressSink{reinterpret_cast<ProgressUserData>(&reports), record}, &error),
-              pgcli::kExitOk);
-    EXPECT_EQ(reports, (std::vector<std::int32_t>{0, 1666, 3333, 5000, 6666, 8333}));
-}
-
-struct FailingRunCase {
-    const char* name;
-    const char* input;   // file name inside the test directory
-    const char* output;  // likewise
-    std::vector<std::string> extra;
-    const char* messagePart;
-};
-
-class FailingRunTest : public ToolRunTest, public testing::WithParamInterface<FailingRunCase> {};
-
-TEST_P(FailingRunTest, LeavesNoOutputBehind) {
-    const FailingRunCase& c = GetParam();
-    WriteSample("in.png");
-    std::ofstream(PathOf("text.png")) << "not an image";
-    std::ofstream(PathOf("empty.png"));
-    // A truncated PNG: the signature and part of the header only.
-    {
-        std::ifstream in(PathOf("in.png"), std::ios::binary);
-        std::string head(20, '\0');
-        in.read(&head[0], 20);
-        std::ofstream(PathOf("cut.png"), std::ios::binary) << head;
-    }
-    fs::create_directory(PathOf("folder"));
-    const std::vector<std::string> before = Entries();
-
-    std::vector<std::string> args = {PathOf(c.input), PathOf(c.output), "--dimension", "50"};
-    args.insert(args.end(), c.extra.begin(), c.extra.end());
-    std::string error;
-    EXPECT_EQ(pgcli::RunTool(MakeOptions(args), ProgressSink{0, nullptr}, &error), pgcli::kExitFailure);
-    EXPECT_NE(error.find(c.messagePart), std::string::npos) << error;
-    EXPECT_EQ(Entries(), before);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FailingRunTest,
-    testing::Values(FailingRunCase{"MissingInput", "absent.png", "out.png", {}, "cannot open"},
-                    FailingRunCase{"TextInput", "text.png", "out.png", {}, "as an image"},
-                    FailingRunCase{"EmptyInput", "empty.png", "out.png", {}, "as an image"},
-                    FailingRunCase{"TruncatedInput", "cut.png", "out.png", {}, "as an image"},
-                    FailingRunCase{"InputIsADirectory", "folder", "out.png", {}, "folder"},
-                    FailingRunCase{"RectPastRight", "in.png", "out.png", {"--rect", "0,0,10,6"}, "9x6"},
-                    FailingRunCase{"RectPastBottom", "in.png", "out.png", {"--rect", "0,0,9,7"}, "does not lie"},
-                    FailingRunCase{"RectNegative", "in.png", "out.png", {"--rect", "-1,0,5,5"}, "does not lie"},
-                    FailingRunCase{"EmptyRectOutside", "in.png", "out.png", {"--rect", "20,0,20,6"}, "does not lie"},
-                    FailingRunCase{"OutputDirectoryMissing", "in.png", "nowhere/out.png", {}, "cannot create"},
-                    FailingRunCase{"OutputIsADirectory", "in.png", "folder", {}, "cannot write"}),
-    [](const testing::TestParamInfo<FailingRunCase>& info) { return std::string(info.param.name); });
-
-TEST_F(ToolRunTest, FailedRunKeepsAnExistingOutput) {
-    WriteSample("in.png");
-    std::ofstream(PathOf("out.png")) << "previous result";
-    std::string error;
-    EXPECT_EQ(pgcli::RunTool(MakeOptions({PathOf("in.png"), PathOf("out.png"), "--rect", "0,0,99,1"}),
-                             ProgressSink{0, nullptr}, &error),
-              pgcli::kExitFailure);
-    std::ifstream in(PathOf("out.png"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "previous result");
-}
 
 }  // namespace

@@ -1,16 +1,19 @@
 #include "tools/parallelogram-cli/cli.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
-#include <cstring>
-#include <memory>
+#include <map>
+#include <mutex>
+#include <new>
+#include <thread>
 
-#include <stb/stb_image.h>
-#include <stb/stb_image_write.h>
+#include "programs/progress_bar.h"
+#include "programs/text_parsing.h"
+#include "tools/parallelogram-cli/output_file.h"
 
 namespace pgcli {
 
@@ -36,200 +39,58 @@ bool ParseNamed(const std::string& text, const Name (&names)[N], std::int32_t* v
         }
     }
     std::int64_t number = 0;
-    if (!ParseInteger(text, 0, static_cast<std::int64_t>(N) - 1, &number)) return false;
+    if (!programs::ParseInteger(text, 0, static_cast<std::int64_t>(N) - 1, &number)) return false;
     *value = static_cast<std::int32_t>(number);
     return true;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-std::string SystemError() { return std::strerror(errno); }
-
-// The largest image whose PNG encoding stays within the encoder's 32-bit
-// sizes: every row is 4 * width bytes plus a filter byte.
-bool FitsPngEncoder(std::int32_t width, std::int32_t height) {
-    const std::uint64_t filtered = (static_cast<std::uint64_t>(width) * 4 + 1) * static_cast<std::uint64_t>(height);
-    return filtered <= 0x3FFFFFFFu;
+std::string FileNameOf(const std::string& path) {
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+    const std::size_t slash = trimmed.find_last_of('/');
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-struct WriteContext {
-    std::FILE* file;
-    bool failed;
+// ".png" for "dir/out.png"; empty when the file name has no suffix.
+std::string SuffixOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const std::size_t dot = name.find_last_of('.');
+    return dot == std::string::npos || dot == 0 ? "" : name.substr(dot);
+}
+
+// Shares of a file's progress: reading, shearing, writing (per mille).
+constexpr int kDecodedAt = 300;
+constexpr int kShearedAt = 450;
+
+struct ShearProgress {
+    const FileProgress* progress;
 };
 
-void WriteChunk(void* context, void* data, int size) {
-    auto* target = static_cast<WriteContext*>(context);
-    if (target->failed || size <= 0) return;
-    if (std::fwrite(data, 1, static_cast<std::size_t>(size), target->file) != static_cast<std::size_t>(size)) {
-        target->failed = true;
+std::int32_t PG_STDCALL OnShearProgress(std::int32_t done, std::int32_t total, ProgressUserData userData) {
+    const auto& context = *reinterpret_cast<const ShearProgress*>(userData);
+    if (total > 0) {
+        (*context.progress)(kDecodedAt + static_cast<int>(static_cast<std::int64_t>(done) *
+                                                          (kShearedAt - kDecodedAt) / total));
     }
-}
-
-// The temporary file lives beside the output so that the final rename stays
-// on one file system: "DIR/.NAME.XXXXXX".
-std::string TemporaryPattern(const std::string& output) {
-    const std::size_t slash = output.find_last_of('/');
-    const std::string directory = slash == std::string::npos ? "" : output.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
-    return directory + "." + name + ".XXXXXX";
-}
-
-bool WritePngAtomically(const std::string& output, const Image& image, std::string* error) {
-    if (!FitsPngEncoder(image.width, image.height)) {
-        *error = "the image is too large to write as PNG";
-        return false;
-    }
-    const std::vector<std::uint8_t> rgba = RgbaFromImage(image);
-
-    std::string temporary = TemporaryPattern(output);
-    std::vector<char> path(temporary.begin(), temporary.end());
-    path.push_back('\0');
-    const int fd = mkstemp(path.data());
-    if (fd < 0) {
-        *error = "cannot create a file beside " + Quoted(output) + ": " + SystemError();
-        return false;
-    }
-    temporary = path.data();
-    // mkstemp makes the file private; give it the permissions a plain
-    // create would have.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        *error = "cannot write " + Quoted(output) + ": " + SystemError();
-        close(fd);
-        unlink(temporary.c_str());
-        return false;
-    }
-    WriteContext context{file, false};
-    const int encoded = stbi_write_png_to_func(WriteChunk, &context, image.width, image.height, 4,
-                                               rgba.data(), image.width * 4);
-    bool ok = encoded != 0 && !context.failed && std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-    const int savedErrno = errno;
-    if (std::fclose(file) != 0) ok = false;
-    if (ok && std::rename(temporary.c_str(), output.c_str()) == 0) return true;
-
-    errno = ok ? errno : savedErrno;
-    *error = "cannot write " + Quoted(output) + ": " + (encoded == 0 ? std::string("PNG encoding failed") : SystemError());
-    unlink(temporary.c_str());
-    return false;
-}
-
-bool ReadImage(const std::string& input, Image* image, std::string* error) {
-    std::FILE* file = std::fopen(input.c_str(), "rb");
-    if (file == nullptr) {
-        *error = "cannot open " + Quoted(input) + ": " + SystemError();
-        return false;
-    }
-    int width = 0, height = 0, channels = 0;
-    std::unique_ptr<stbi_uc, void (*)(void*)> rgba(stbi_load_from_file(file, &width, &height, &channels, 4),
-                                                   stbi_image_free);
-    std::fclose(file);
-    if (!rgba) {
-        const char* reason = stbi_failure_reason();
-        *error = "cannot read " + Quoted(input) + " as an image: " + (reason ? reason : "unknown error");
-        return false;
-    }
-    if (width < 1 || height < 1) {
-        *error = Quoted(input) + " holds an empty image";
-        return false;
-    }
-    *image = ImageFromRgba(rgba.get(), width, height);
-    return true;
-}
-
-// ---- Progress bar ----
-
-struct ProgressBar {
-    std::FILE* stream;
-    int shown;  // percent last drawn, -1 before the first report
-};
-
-void DrawBar(ProgressBar& bar, int percent) {
-    constexpr int kWidth = 40;
-    const int filled = percent * kWidth / 100;
-    char cells[kWidth + 1];
-    for (int i = 0; i < kWidth; ++i) cells[i] = i < filled ? '#' : '.';
-    cells[kWidth] = '\0';
-    std::fprintf(bar.stream, "\rshearing [%s] %3d%%", cells, percent);
-    std::fflush(bar.stream);
-    bar.shown = percent;
-}
-
-std::int32_t PG_STDCALL OnProgress(std::int32_t done, std::int32_t total, ProgressUserData userData) {
-    auto& bar = *reinterpret_cast<ProgressBar*>(userData);
-    const int percent = total > 0 ? static_cast<int>(static_cast<std::int64_t>(done) * 100 / total) : 0;
-    if (percent != bar.shown) DrawBar(bar, percent);
     return 1;
 }
 
 }  // namespace
 
-bool ParseInteger(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t* value) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
-    std::int64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > (std::int64_t{1} << 40)) return false;  // far beyond any accepted range
-    }
-    const std::int64_t result = negative ? -magnitude : magnitude;
-    if (result < low || result > high) return false;
-    *value = result;
-    return true;
-}
-
-bool ParseColour(const std::string& text, PixelBGRA* colour) {
-    if ((text.size() != 7 && text.size() != 9) || text[0] != '#') return false;
-    std::uint8_t bytes[4] = {0, 0, 0, 255};
-    for (std::size_t k = 0; k * 2 + 1 < text.size(); ++k) {
-        const int high = HexDigit(text[1 + k * 2]);
-        const int low = HexDigit(text[2 + k * 2]);
-        if (high < 0 || low < 0) return false;
-        bytes[k] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    *colour = PixelBGRA{bytes[2], bytes[1], bytes[0], bytes[3]};
-    return true;
-}
-
 bool ParseShape(const std::string& text, std::int32_t* shape) { return ParseNamed(text, kShapeNames, shape); }
 
 bool ParseMode(const std::string& text, std::int32_t* mode) { return ParseNamed(text, kModeNames, mode); }
 
-bool ParseRect(const std::string& text, ProcessRect* rect) {
-    std::int64_t values[4];
-    std::size_t start = 0;
-    for (int k = 0; k < 4; ++k) {
-        const std::size_t comma = text.find(',', start);
-        const bool last = k == 3;
-        if (last != (comma == std::string::npos)) return false;
-        const std::string part = text.substr(start, last ? std::string::npos : comma - start);
-        if (!ParseInteger(part, INT32_MIN, INT32_MAX, &values[k])) return false;
-        start = comma + 1;
-    }
-    if (values[0] > values[2] || values[1] > values[3]) return false;
-    *rect = ProcessRect{static_cast<std::int32_t>(values[0]), static_cast<std::int32_t>(values[1]),
-                        static_cast<std::int32_t>(values[2]), static_cast<std::int32_t>(values[3])};
-    return true;
-}
-
 std::string UsageText() {
     return "Usage: parallelogram INPUT OUTPUT [options]\n"
+           "       parallelogram --out-dir DIR INPUT... [options]\n"
            "\n"
-           "Shears an image into a parallelogram and writes it as an 8-bit RGBA PNG.\n"
-           "INPUT may be PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC or PNM; OUTPUT is always PNG.\n"
+           "Shears an image into a parallelogram.  INPUT is any image libvips reads (PNG, JPEG,\n"
+           "WebP, TIFF, GIF, HEIF, PNM, BMP, ...), '-' for standard input.  OUTPUT is written in\n"
+           "the format its suffix names, with the input's metadata; '-' writes PNG to standard\n"
+           "output.  With --out-dir every INPUT is written to DIR under its own file name.\n"
            "\n"
            "Options:\n"
            "  --shape S          which lines shift: top-bottom (default), top, bottom shift rows\n"
@@ -243,12 +104,15 @@ std::string UsageText() {
            "  --transparent      pixels from beyond the edge get alpha 0, and so does the fill\n"
            "  --rect L,T,R,B     only produce pixels L <= x < R, T <= y < B (default: the whole\n"
            "                     image); it must lie inside the image; an empty one copies\n"
+           "  --out-dir DIR      process every INPUT into DIR, several at once\n"
+           "  --max-pixels N     refuse larger images before decoding them (default 100000000)\n"
            "  --quiet            no progress bar (it is only shown when stderr is a terminal)\n"
            "  --help             show this text and exit\n"
            "\n"
            "Options also take the form --option=VALUE; '--' ends the options.\n"
-           "Exit status: 0 success, 1 the image could not be read, sheared or written,\n"
-           "2 the command line is malformed.  On failure no output file is left behind.\n";
+           "Exit status: 0 success, 1 an image could not be read, sheared or written (with\n"
+           "--out-dir: any of them), 2 the command line is malformed.  A failed file leaves its\n"
+           "output untouched.\n";
 }
 
 ParseResult ParseArguments(const std::vector<std::string>& args) {
@@ -263,6 +127,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
 
     Options& options = result.options;
     std::vector<std::string> positional;
+    bool hasOutDir = false;
     auto fail = [&result](const std::string& message) {
         result.status = ParseStatus::Error;
         result.error = message;
@@ -296,7 +161,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             continue;
         }
         if (name != "--shape" && name != "--dimension" && name != "--undefined" && name != "--fill" &&
-            name != "--rect") {
+            name != "--rect" && name != "--out-dir" && name != "--max-pixels") {
             return fail("unknown option " + Quoted(name));
         }
         if (!hasValue) {
@@ -312,7 +177,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                             ": expected top-bottom, top, bottom, left-right, left, right or 0..5");
         } else if (name == "--dimension") {
             std::int64_t dimension = 0;
-            if (!ParseInteger(value, -100, 100, &dimension))
+            if (!programs::ParseInteger(value, -100, 100, &dimension))
                 return fail("invalid --dimension " + Quoted(value) + ": expected an integer from -100 to 100");
             options.dimension = static_cast<std::int32_t>(dimension);
         } else if (name == "--undefined") {
@@ -320,58 +185,48 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 return fail("invalid --undefined " + Quoted(value) +
                             ": expected edge, original, repeat, fold, drawing, background or 0..5");
         } else if (name == "--fill") {
-            if (!ParseColour(value, &options.fill))
+            if (!programs::ParseColour(value, &options.fill))
                 return fail("invalid --fill " + Quoted(value) + ": expected #RRGGBBAA or #RRGGBB");
-        } else {
-            if (!ParseRect(value, &options.rect))
+        } else if (name == "--rect") {
+            if (!programs::ParseRect(value, &options.rect))
                 return fail("invalid --rect " + Quoted(value) +
                             ": expected LEFT,TOP,RIGHT,BOTTOM with LEFT <= RIGHT and TOP <= BOTTOM");
             options.hasRect = true;
+        } else if (name == "--max-pixels") {
+            // Each side is at most 2^31 - 1; the product fits 62 bits.
+            if (!programs::ParseInteger(value, 1, std::int64_t{1} << 53, &options.maxPixels))
+                return fail("invalid --max-pixels " + Quoted(value) + ": expected a positive integer");
+        } else {
+            if (value.empty()) return fail("option --out-dir needs a folder");
+            options.outDir = value;
+            hasOutDir = true;
         }
     }
 
-    if (positional.size() != 2) {
-        return fail("expected INPUT and OUTPUT, got " + std::to_string(positional.size()) +
-                    (positional.size() == 1 ? " file argument" : " file arguments"));
+    if (hasOutDir) {
+        if (positional.empty()) return fail("expected at least one INPUT with --out-dir");
+        for (const std::string& input : positional) {
+            if (input == "-") return fail("standard input ('-') cannot be one of several inputs");
+        }
+        options.inputs = positional;
+    } else {
+        if (positional.size() != 2) {
+            return fail("expected INPUT and OUTPUT, got " + std::to_string(positional.size()) +
+                        (positional.size() == 1 ? " file argument" : " file arguments"));
+        }
+        options.inputs = {positional[0]};
+        options.output = positional[1];
     }
-    options.input = positional[0];
-    options.output = positional[1];
     result.status = ParseStatus::Run;
     return result;
-}
-
-Image ImageFromRgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height) {
-    Image image;
-    image.width = width;
-    image.height = height;
-    image.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-        const std::uint8_t* p = rgba + i * 4;
-        image.pixels[i] = PixelBGRA{p[2], p[1], p[0], p[3]};
-    }
-    return image;
-}
-
-std::vector<std::uint8_t> RgbaFromImage(const Image& image) {
-    std::vector<std::uint8_t> rgba(image.pixels.size() * 4);
-    for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-        const PixelBGRA& p = image.pixels[i];
-        rgba[i * 4 + 0] = p.red;
-        rgba[i * 4 + 1] = p.green;
-        rgba[i * 4 + 2] = p.blue;
-        rgba[i * 4 + 3] = p.alpha;
-    }
-    return rgba;
 }
 
 bool ShearImage(const Image& source, const Options& options, const ProgressSink& sink, Image* result,
                 std::string* error) {
     const ProcessRect rect = options.hasRect ? options.rect : ProcessRect{0, 0, source.width, source.height};
-    if (rect.left < 0 || rect.top < 0 || rect.left > rect.right || rect.top > rect.bottom ||
-        rect.right > source.width || rect.bottom > source.height) {
-        *error = "--rect " + std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
-                 std::to_string(rect.right) + "," + std::to_string(rect.bottom) + " does not lie inside the " +
-                 std::to_string(source.width) + "x" + std::to_string(source.height) + " image";
+    if (!programs::RectInsideImage(rect, source.width, source.height)) {
+        *error = "--rect " + programs::RectText(rect) + " does not lie inside the " + std::to_string(source.width) +
+                 "x" + std::to_string(source.height) + " image";
         return false;
     }
     if (options.shape < TopAndBottom || options.shape > Right || options.mode < 0 ||
@@ -403,13 +258,137 @@ bool ShearImage(const Image& source, const Options& options, const ProgressSink&
     return true;
 }
 
-int RunTool(const Options& options, const ProgressSink& sink, std::string* error) {
+namespace {
+
+int ProcessFileOrThrow(const std::string& input, const std::string& output, const Options& options,
+                       const FileProgress& progress, std::string* error) {
+    const FileProgress report = progress ? progress : [](int) {};
+    const std::string inputName = input == "-" ? "standard input" : input;
+
+    OutputPlan plan;
+    if (!PlanOutput(output, &plan, error)) return kExitFailure;
+    const std::string suffix = plan.kind == OutputPlan::Kind::StandardOutput ? ".png" : SuffixOf(output);
+    if (!CanWriteFormat(suffix)) {
+        *error = "cannot write " + Quoted(output) + ": " +
+                 (suffix.empty() ? std::string("its name has no suffix to choose the format by")
+                                 : "no image format is written as '" + suffix + "'");
+        return kExitFailure;
+    }
+
+    OpenedImage opened;
+    if (!OpenImage(input, &opened, error)) return kExitFailure;
+    const std::int64_t width = opened.width();
+    const std::int64_t height = opened.height();
+    if (width < 1 || height < 1 || width * height > options.maxPixels) {
+        *error = Quoted(inputName) + " is " + std::to_string(width) + "x" + std::to_string(height) +
+                 " pixels, more than the limit of " + std::to_string(options.maxPixels) + " (see --max-pixels)";
+        if (width < 1 || height < 1) *error = Quoted(inputName) + " holds an empty image";
+        return kExitFailure;
+    }
+    if (options.hasRect && !programs::RectInsideImage(options.rect, width, height)) {
+        *error = "--rect " + programs::RectText(options.rect) + " does not lie inside the " +
+                 std::to_string(width) + "x" + std::to_string(height) + " image " + Quoted(inputName);
+        return kExitFailure;
+    }
+
     Image source;
-    if (!ReadImage(options.input, &source, error)) return kExitFailure;
+    if (!DecodeImage(opened, inputName, [&](int percent) { report(percent * kDecodedAt / 100); }, &source, error)) {
+        return kExitFailure;
+    }
+    report(kDecodedAt);
     Image result;
+    ShearProgress shearProgress{&report};
+    const ProgressSink sink{reinterpret_cast<ProgressUserData>(&shearProgress), OnShearProgress};
     if (!ShearImage(source, options, sink, &result, error)) return kExitFailure;
-    source = Image();  // release the input before encoding
-    if (!WritePngAtomically(options.output, result, error)) return kExitFailure;
+    source = Image();  // the input's pixels are no longer needed while encoding
+    report(kShearedAt);
+
+    OutputWriter writer(plan);
+    int fd = -1;
+    if (!writer.Open(&fd, error)) return kExitFailure;
+    std::string problem;
+    if (!EncodeImage(std::move(result), &opened, suffix, fd,
+                     [&](int percent) { report(kShearedAt + percent * (1000 - kShearedAt) / 100); }, &problem)) {
+        *error = "cannot write " + Quoted(output) + ": " + problem;
+        return kExitFailure;
+    }
+    if (!writer.Commit(error)) return kExitFailure;
+    report(1000);
+    return kExitOk;
+}
+
+}  // namespace
+
+int ProcessFile(const std::string& input, const std::string& output, const Options& options,
+                const FileProgress& progress, std::string* error) {
+    try {
+        return ProcessFileOrThrow(input, output, options, progress, error);
+    } catch (const std::bad_alloc&) {
+        // A size under a raised --max-pixels may still not fit in memory.
+        *error = "not enough memory for " + Quoted(input == "-" ? "standard input" : input);
+        return kExitFailure;
+    }
+}
+
+int ProcessBatch(const Options& options, const FileProgress& progress,
+                 const std::function<void(const std::string& message)>& report) {
+    struct stat folder {};
+    if (stat(options.outDir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+        report("the output folder " + Quoted(options.outDir) + " does not exist");
+        return kExitFailure;
+    }
+    const std::size_t count = options.inputs.size();
+    // Two inputs of the same file name would write the same output.
+    std::vector<std::string> outputs(count), clashes(count);
+    std::map<std::string, std::size_t> firstWithName;
+    for (std::size_t i = 0; i < count; ++i) {
+        outputs[i] = options.outDir + "/" + FileNameOf(options.inputs[i]);
+        const auto [found, inserted] = firstWithName.emplace(outputs[i], i);
+        if (!inserted) {
+            clashes[i] = Quoted(options.inputs[i]) + " and " + Quoted(options.inputs[found->second]) +
+                         " would both be written to " + Quoted(outputs[i]);
+        }
+    }
+
+    unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    workers = static_cast<unsigned>(std::min<std::size_t>(workers, count));
+    // Files run side by side; each one's libvips work stays on its thread.
+    if (workers > 1) LimitLibraryThreads(1);
+
+    std::mutex lock;
+    std::vector<int> permille(count, 0);
+    std::atomic<std::size_t> next{0};
+    int failures = 0;
+    auto update = [&](std::size_t index, int value) {
+        std::lock_guard<std::mutex> hold(lock);
+        permille[index] = value;
+        std::int64_t total = 0;
+        for (int p : permille) total += p;
+        if (progress) progress(static_cast<int>(total / static_cast<std::int64_t>(count)));
+    };
+    auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            std::string error = clashes[i];
+            const int status = error.empty()
+                                   ? ProcessFile(options.inputs[i], outputs[i], options,
+                                                 [&, i](int value) { update(i, value); }, &error)
+                                   : kExitFailure;
+            update(i, 1000);
+            if (status != kExitOk) {
+                std::lock_guard<std::mutex> hold(lock);
+                ++failures;
+                report(error);
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned t = 1; t < workers; ++t) threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
+    if (failures > 0) {
+        report(std::to_string(failures) + " of " + std::to_string(count) + " files failed");
+        return kExitFailure;
+    }
     return kExitOk;
 }
 
@@ -424,19 +403,39 @@ int Main(int argc, char** argv) {
         std::fprintf(stderr, "parallelogram: %s (see --help)\n", parsed.error.c_str());
         return kExitUsage;
     }
-
-    ProgressBar bar{stderr, -1};
-    ProgressSink sink{0, nullptr};
-    if (!parsed.options.quiet && isatty(fileno(stderr))) {
-        sink = ProgressSink{reinterpret_cast<ProgressUserData>(&bar), OnProgress};
-    }
+    RemoveTemporaryFilesOnSignals();
     std::string error;
-    const int status = RunTool(parsed.options, sink, &error);
-    if (bar.shown >= 0) {
-        if (status == kExitOk) DrawBar(bar, 100);
-        std::fputc('\n', stderr);
+    if (!StartImageLibrary(&error)) {
+        std::fprintf(stderr, "parallelogram: %s\n", error.c_str());
+        return kExitFailure;
     }
-    if (status != kExitOk) std::fprintf(stderr, "parallelogram: %s\n", error.c_str());
+
+    const Options& options = parsed.options;
+    programs::ProgressBar bar(stderr, "shearing");
+    std::mutex barLock;
+    const bool showBar = !options.quiet && isatty(fileno(stderr));
+    FileProgress progress;
+    if (showBar) {
+        progress = [&](int permille) {
+            std::lock_guard<std::mutex> hold(barLock);
+            bar.Show(permille, 1000);
+        };
+    }
+    auto report = [&](const std::string& message) {
+        std::lock_guard<std::mutex> hold(barLock);
+        bar.Finish();  // the message gets a line of its own; the bar redraws below it
+        std::fprintf(stderr, "parallelogram: %s\n", message.c_str());
+    };
+
+    int status = kExitOk;
+    if (!options.outDir.empty()) {
+        status = ProcessBatch(options, progress, report);
+    } else {
+        status = ProcessFile(options.inputs[0], options.output, options, progress, &error);
+        if (status != kExitOk) report(error);
+    }
+    std::lock_guard<std::mutex> hold(barLock);
+    bar.Finish();
     return status;
 }
 

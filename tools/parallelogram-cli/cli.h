@@ -1,24 +1,31 @@
 // The command-line tool: argument parsing, the in-memory shear of an image,
-// and the whole run from an input file to an output PNG.  main() only wires
-// these to the process; tests call them directly.
+// and whole runs from input files to output files.  main() only wires these
+// to the process; tests call them directly.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "shear/passes.h"
+#include "tools/parallelogram-cli/image_io.h"
 
 namespace pgcli {
 
 // Exit codes of the tool.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;  // unreadable input, rectangle outside the image, write error
+constexpr int kExitFailure = 1;  // unreadable or damaged input, rectangle outside the image, write error
 constexpr int kExitUsage = 2;    // malformed command line
 
+// Images with more pixels are refused before decoding unless --max-pixels
+// raises the limit: a 10000 x 10000 image needs about 1.2 GB.
+constexpr std::int64_t kDefaultMaxPixels = 100000000;
+
 struct Options {
-    std::string input;
-    std::string output;
+    std::vector<std::string> inputs;  // one, or with --out-dir any number
+    std::string output;               // without --out-dir
+    std::string outDir;               // with --out-dir: each output is DIR/(the input's file name)
     std::int32_t shape = TopAndBottom;
     std::int32_t dimension = 0;
     std::int32_t mode = EdgePixel;
@@ -26,6 +33,7 @@ struct Options {
     bool transparent = false;
     bool hasRect = false;  // false: the whole image
     ProcessRect rect{0, 0, 0, 0};
+    std::int64_t maxPixels = kDefaultMaxPixels;
     bool quiet = false;
 };
 
@@ -40,32 +48,11 @@ struct ParseResult {
 // `args` excludes the program name.
 ParseResult ParseArguments(const std::vector<std::string>& args);
 
-// Strict decimal integer: optional sign, digits only, no spaces, no
-// exponent, within [low, high].
-bool ParseInteger(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t* value);
-// "#RRGGBBAA" or "#RRGGBB" (alpha FF), hexadecimal digits in either case.
-bool ParseColour(const std::string& text, PixelBGRA* colour);
 // A name or a number 0..5.
 bool ParseShape(const std::string& text, std::int32_t* shape);
 bool ParseMode(const std::string& text, std::int32_t* mode);
-// "LEFT,TOP,RIGHT,BOTTOM" with right and bottom exclusive; left <= right and
-// top <= bottom.  Whether it lies inside the image is checked once the image
-// is known.
-bool ParseRect(const std::string& text, ProcessRect* rect);
 
 std::string UsageText();
-
-// A w x h image in the engine's pixel layout.
-struct Image {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<PixelBGRA> pixels;
-};
-
-// RGBA bytes (8 bits each, as image files hold them) to and from pixels:
-// R, G, B, A land in red, green, blue, alpha unchanged.
-Image ImageFromRgba(const std::uint8_t* rgba, std::int32_t width, std::int32_t height);
-std::vector<std::uint8_t> RgbaFromImage(const Image& image);
 
 // Shears `source` as the options say into `result` (which starts as a copy
 // of the source).  Fails, with a message, only when the rectangle does not
@@ -73,11 +60,23 @@ std::vector<std::uint8_t> RgbaFromImage(const Image& image);
 bool ShearImage(const Image& source, const Options& options, const ProgressSink& sink, Image* result,
                 std::string* error);
 
-// Reads options.input, shears it and writes options.output as an 8-bit RGBA
-// PNG.  The output appears complete or not at all: it is written to a
-// temporary file beside it and renamed over it.  Returns an exit code and
-// sets `error` to a one-line message on failure.
-int RunTool(const Options& options, const ProgressSink& sink, std::string* error);
+// Progress of one file, 0..1000 (reading, shearing, writing).
+using FileProgress = std::function<void(int permille)>;
+
+// Shears the file `input` ("-": standard input) into `output` ("-":
+// standard output, as PNG; otherwise the format its suffix names).  Every
+// check that needs no pixels (the output's folder and kind, the format,
+// the size limit, the rectangle) is made before decoding.  Returns an exit
+// code and sets `error` to a one-line message naming the file on failure;
+// the output is then untouched.
+int ProcessFile(const std::string& input, const std::string& output, const Options& options,
+                const FileProgress& progress, std::string* error);
+
+// Every input into options.outDir, several files at once (one per
+// processor).  A failing file does not stop the others: each failure is
+// passed to `report`, and the result is kExitFailure if any failed.
+int ProcessBatch(const Options& options, const FileProgress& progress,
+                 const std::function<void(const std::string& message)>& report);
 
 // The whole program: parse, run, print messages to stdout/stderr.
 int Main(int argc, char** argv);

@@ -1,0 +1,450 @@
+#include "tools/parallelogram-cli/image_io.h"
+
+#include <vips/vips.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "programs/rgba_pixels.h"
+#include "tools/parallelogram-cli/png_writer.h"
+
+namespace pgcli {
+
+namespace {
+
+// libvips reports some damage (a bad checksum, a broken compressed stream)
+// only as a warning, followed by a bare error.  The last warning is kept to
+// name what was wrong, and warnings are not printed.
+std::atomic<int> encoderThreads{0};  // 0: one per processor
+
+std::mutex warningLock;
+std::string lastWarning;
+
+// Lines that only say where a failure surfaced, not what it was.
+bool Vague(const std::string& line) {
+    return line.find("error in tile") != std::string::npos || line.find("read error") != std::string::npos;
+}
+
+GLogWriterOutput KeepWarning(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer data) {
+    const char* domain = nullptr;
+    const char* message = nullptr;
+    for (gsize i = 0; i < count; ++i) {
+        if (std::strcmp(fields[i].key, "GLIB_DOMAIN") == 0) domain = static_cast<const char*>(fields[i].value);
+        if (std::strcmp(fields[i].key, "MESSAGE") == 0) message = static_cast<const char*>(fields[i].value);
+    }
+    if (domain != nullptr && std::strcmp(domain, "VIPS") == 0 &&
+        (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) != 0) {
+        std::lock_guard<std::mutex> hold(warningLock);
+        if (message != nullptr && !Vague(message)) lastWarning = message;
+        return G_LOG_WRITER_HANDLED;
+    }
+    return g_log_writer_default(level, fields, count, data);
+}
+
+std::string TakeWarning() {
+    std::lock_guard<std::mutex> hold(warningLock);
+    return std::exchange(lastWarning, std::string());
+}
+
+// What libvips says went wrong, in one line: the most telling line of its
+// error buffer (which is cleared) or the last warning, without a trailing
+// full stop.  Lines that only say where the failure surfaced ("error in
+// tile 0 x 32", "libpng read error") give way to the warning that named the
+// damage.
+std::string LibraryProblem() {
+    const std::string errors = vips_error_buffer();
+    vips_error_clear();
+    const std::string warning = TakeWarning();
+    std::string text;
+    std::size_t start = 0;
+    while (start < errors.size()) {
+        std::size_t end = errors.find('\n', start);
+        if (end == std::string::npos) end = errors.size();
+        const std::string line = errors.substr(start, end - start);
+        start = end + 1;
+        const bool vague = Vague(line);
+        if (!line.empty() && !vague) {
+            text = line;
+            break;
+        }
+        if (!line.empty() && text.empty() && warning.empty()) text = line;
+    }
+    if (text.empty()) text = warning;
+    while (!text.empty() && (text.back() == ' ' || text.back() == '.')) text.pop_back();
+    return text.empty() ? "unknown error" : text;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Owns one reference to a libvips object.
+template <typename T>
+struct Ref {
+    T* object = nullptr;
+    Ref() = default;
+    explicit Ref(T* o) : object(o) {}
+    ~Ref() {
+        if (object != nullptr) g_object_unref(object);
+    }
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    T* release() { return std::exchange(object, nullptr); }
+};
+
+// Replaces `image` by the result of one step, or fails.
+template <typename Step>
+bool Apply(Ref<VipsImage>& image, Step step) {
+    VipsImage* next = nullptr;
+    if (step(image.object, &next) != 0) return false;
+    g_object_unref(image.object);
+    image.object = next;
+    return true;
+}
+
+bool IsRgb(VipsInterpretation interpretation) {
+    return interpretation == VIPS_INTERPRETATION_sRGB || interpretation == VIPS_INTERPRETATION_RGB16;
+}
+
+// The loaded image as 8-bit sRGB with alpha, still lazy.  An image already
+// in RGB keeps its values and its ICC profile; one in another colour space
+// with a profile of its own is converted through that profile, anything
+// else through libvips' standard conversions.
+bool Prepare(Ref<VipsImage>& image) {
+    const VipsInterpretation interpretation = vips_image_guess_interpretation(image.object);
+    const bool hasProfile = vips_image_get_typeof(image.object, VIPS_META_ICC_NAME) != 0;
+    if (!IsRgb(interpretation) && hasProfile && vips_icc_present()) {
+        if (!Apply(image, [](VipsImage* in, VipsImage** out) {
+                return vips_icc_transform(in, out, "srgb", "embedded", TRUE, "depth", 8, nullptr);
+            })) {
+            return false;
+        }
+    } else {
+        if (!Apply(image, [](VipsImage* in, VipsImage** out) {
+                return vips_colourspace(in, out, VIPS_INTERPRETATION_sRGB, nullptr);
+            })) {
+            return false;
+        }
+        // A grey or CMYK profile does not describe RGB pixels.
+        if (!IsRgb(interpretation)) vips_image_remove(image.object, VIPS_META_ICC_NAME);
+    }
+    if (vips_image_get_format(image.object) != VIPS_FORMAT_UCHAR &&
+        !Apply(image, [](VipsImage* in, VipsImage** out) { return vips_cast_uchar(in, out, nullptr); })) {
+        return false;
+    }
+    const int bands = vips_image_get_bands(image.object);
+    if (bands == 3) {
+        return Apply(image, [](VipsImage* in, VipsImage** out) { return vips_bandjoin_const1(in, out, 255, nullptr); });
+    }
+    if (bands > 4) {
+        return Apply(image, [](VipsImage* in, VipsImage** out) { return vips_extract_band(in, out, 0, "n", 4, nullptr); });
+    }
+    if (bands != 4) {
+        vips_error("parallelogram", "%d colour channels after conversion to sRGB", bands);
+        return false;
+    }
+    return true;
+}
+
+bool Finish(Ref<VipsImage>& loaded, const std::string& name, std::vector<std::uint8_t> bytes, OpenedImage* opened,
+            std::string* error) {
+    if (loaded.object == nullptr) {
+        *error = "cannot read " + Quoted(name) + ": " + LibraryProblem();
+        return false;
+    }
+    const bool swapped = vips_image_get_orientation_swap(loaded.object) != 0;
+    const std::int64_t width = vips_image_get_width(loaded.object);
+    const std::int64_t height = vips_image_get_height(loaded.object);
+    if (!Prepare(loaded)) {
+        *error = "cannot read " + Quoted(name) + ": " + LibraryProblem();
+        return false;
+    }
+    opened->Reset(loaded.release(), swapped ? height : width, swapped ? width : height, std::move(bytes));
+    return true;
+}
+
+struct EvalContext {
+    const PercentCallback* progress;
+};
+
+void OnEval(VipsImage*, VipsProgress* progress, EvalContext* context) {
+    if (*context->progress) (*context->progress)(progress->percent);
+}
+
+// Reports the evaluation of an image (and of the images made from it) for
+// as long as it lives.
+class ProgressWatch {
+public:
+    ProgressWatch(VipsImage* image, const PercentCallback& progress) : image_(image), context_{&progress} {
+        if (!progress) return;
+        vips_image_set_progress(image, TRUE);
+        handler_ = g_signal_connect(image, "eval", G_CALLBACK(OnEval), &context_);
+    }
+    ~ProgressWatch() {
+        if (handler_ != 0) g_signal_handler_disconnect(image_, handler_);
+    }
+    ProgressWatch(const ProgressWatch&) = delete;
+    ProgressWatch& operator=(const ProgressWatch&) = delete;
+
+private:
+    VipsImage* image_;
+    EvalContext context_;
+    gulong handler_ = 0;
+};
+
+// Metadata the output takes over from the input: colour profile, EXIF (with
+// its parsed fields, from which libvips rebuilds the block), XMP, IPTC and
+// text comments.  Loader details such as a palette's bit depth are left
+// behind: they would change how the output is encoded.
+bool KeptField(const char* name) {
+    static const char* const kExact[] = {VIPS_META_ICC_NAME, VIPS_META_EXIF_NAME, VIPS_META_XMP_NAME,
+                                         VIPS_META_IPTC_NAME, VIPS_META_RESOLUTION_UNIT};
+    for (const char* exact : kExact) {
+        if (std::strcmp(name, exact) == 0) return true;
+    }
+    return std::strncmp(name, "exif-", 5) == 0 || std::strncmp(name, "png-comment-", 12) == 0;
+}
+
+void* CopyField(VipsImage*, const char* name, GValue* value, void* target) {
+    if (KeptField(name)) vips_image_set(static_cast<VipsImage*>(target), name, value);
+    return nullptr;
+}
+
+}  // namespace
+
+bool StartImageLibrary(std::string* error) {
+    static std::once_flag once;
+    static bool started = false;
+    static std::string problem;
+    std::call_once(once, [] {
+        if (vips_init("parallelogram") != 0) {
+            problem = LibraryProblem();
+            return;
+        }
+        // Every image is read and written once: caching operations would
+        // only hold on to memory.
+        vips_cache_set_max(0);
+        g_log_set_writer_func(KeepWarning, nullptr, nullptr);
+        started = true;
+    });
+    if (!started && error != nullptr) *error = "cannot start libvips: " + problem;
+    return started;
+}
+
+void LimitLibraryThreads(int threads) {
+    encoderThreads = threads;
+    if (StartImageLibrary(nullptr)) vips_concurrency_set(threads);
+}
+
+OpenedImage::~OpenedImage() {
+    if (prepared_ != nullptr) g_object_unref(prepared_);
+}
+
+OpenedImage::OpenedImage(OpenedImage&& other) noexcept { *this = std::move(other); }
+
+OpenedImage& OpenedImage::operator=(OpenedImage&& other) noexcept {
+    if (this != &other) {
+        if (prepared_ != nullptr) g_object_unref(prepared_);
+        prepared_ = std::exchange(other.prepared_, nullptr);
+        width_ = other.width_;
+        height_ = other.height_;
+        bytes_ = std::move(other.bytes_);
+    }
+    return *this;
+}
+
+void OpenedImage::Reset(VipsImage* prepared, std::int64_t width, std::int64_t height, std::vector<std::uint8_t> bytes) {
+    if (prepared_ != nullptr) g_object_unref(prepared_);
+    prepared_ = prepared;
+    width_ = width;
+    height_ = height;
+    bytes_ = std::move(bytes);
+}
+
+bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error) {
+    if (!StartImageLibrary(error)) return false;
+    TakeWarning();
+    if (path == "-") {
+        Ref<VipsSource> source(vips_source_new_from_descriptor(0));
+        if (source.object == nullptr) {
+            *error = "cannot read standard input: " + LibraryProblem();
+            return false;
+        }
+        Ref<VipsImage> loaded(vips_image_new_from_source(source.object, "", "fail_on", VIPS_FAIL_ON_ERROR,
+                                                         "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+        return Finish(loaded, "standard input", {}, opened, error);
+    }
+    Ref<VipsImage> loaded(vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_ERROR, "access",
+                                                   VIPS_ACCESS_SEQUENTIAL, nullptr));
+    return Finish(loaded, path, {}, opened, error);
+}
+
+bool OpenImageBytes(const void* data, std::size_t size, const std::string& name, OpenedImage* opened,
+                    std::string* error) {
+    if (!StartImageLibrary(error)) return false;
+    TakeWarning();
+    std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(data),
+                                    static_cast<const std::uint8_t*>(data) + size);
+    Ref<VipsImage> loaded(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "fail_on", VIPS_FAIL_ON_ERROR,
+                                                     "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+    return Finish(loaded, name, std::move(bytes), opened, error);
+}
+
+bool DecodeImage(const OpenedImage& opened, const std::string& name, const PercentCallback& progress, Image* image,
+                 std::string* error) {
+    auto fail = [&] {
+        *error = Quoted(name) + " is damaged or truncated: " + LibraryProblem();
+        return false;
+    };
+    TakeWarning();
+    g_object_ref(opened.prepared());
+    Ref<VipsImage> pipeline(opened.prepared());
+    const ProgressWatch watch(opened.prepared(), progress);
+    // Turning needs the whole image: the file is read in order into memory
+    // first, then turned there.
+    const int orientation = vips_image_get_orientation(pipeline.object);
+    if (orientation > 1 && orientation <= 8) {
+        if (!Apply(pipeline, [](VipsImage* in, VipsImage** out) {
+                *out = vips_image_copy_memory(in);
+                return *out == nullptr ? -1 : 0;
+            }) ||
+            !Apply(pipeline, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); })) {
+            return fail();
+        }
+    }
+    // Decoded straight into the image's own pixels, as RGBA, then turned
+    // into the engine's order in place.
+    const std::int32_t width = vips_image_get_width(pipeline.object);
+    const std::int32_t height = vips_image_get_height(pipeline.object);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    image->pixels.resize(count);
+    Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), width, height,
+                                                     4, VIPS_FORMAT_UCHAR));
+    if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
+        image->pixels.clear();
+        return fail();
+    }
+    image->width = width;
+    image->height = height;
+    programs::SwapRedAndBlue(image->pixels.data(), count);
+    return true;
+}
+
+bool LoadImageBytes(const void* data, std::size_t size, std::int64_t maxPixels, Image* image, std::string* error) {
+    OpenedImage opened;
+    if (!OpenImageBytes(data, size, "image", &opened, error)) return false;
+    if (opened.width() * opened.height() > maxPixels) {
+        *error = "the image has " + std::to_string(opened.width()) + "x" + std::to_string(opened.height()) +
+                 " pixels, more than the limit of " + std::to_string(maxPixels);
+        return false;
+    }
+    return DecodeImage(opened, "image", PercentCallback(), image, error);
+}
+
+bool CanWriteFormat(const std::string& suffix) {
+    if (!StartImageLibrary(nullptr) || suffix.empty()) return false;
+    const char* saver = vips_foreign_find_save_target(suffix.c_str());
+    vips_error_clear();
+    return saver != nullptr;
+}
+
+namespace {
+
+bool IsPng(const std::string& suffix) {
+    return suffix.size() == 4 && suffix[0] == '.' && (suffix[1] | 0x20) == 'p' && (suffix[2] | 0x20) == 'n' &&
+           (suffix[3] | 0x20) == 'g';
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size, std::string* error) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(fd, bytes, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            *error = std::strerror(written < 0 ? errno : EIO);
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// The metadata chunks libvips would write for `tagged`: it encodes a single
+// pixel carrying the same metadata.
+bool MetadataChunks(VipsImage* tagged, std::string* chunks) {
+    VipsImage* pixel = nullptr;
+    if (vips_crop(tagged, &pixel, 0, 0, 1, 1, nullptr) != 0) return false;
+    Ref<VipsImage> owned(pixel);
+    void* buffer = nullptr;
+    std::size_t size = 0;
+    if (vips_image_write_to_buffer(pixel, ".png[compression=1,bitdepth=8,palette=false]", &buffer, &size, nullptr) !=
+        0) {
+        return false;
+    }
+    *chunks = AncillaryChunks(buffer, size);
+    g_free(buffer);
+    return true;
+}
+
+}  // namespace
+
+bool EncodeImage(Image image, const OpenedImage* metadataFrom, const std::string& suffix, int fd,
+                 const PercentCallback& progress, std::string* error) {
+    if (!StartImageLibrary(error)) return false;
+    const std::size_t count = image.pixels.size();
+    programs::SwapRedAndBlue(image.pixels.data(), count);  // to RGBA, in place
+    const auto* rgba = reinterpret_cast<const std::uint8_t*>(image.pixels.data());
+
+    Ref<VipsImage> memory(vips_image_new_from_memory(rgba, count * sizeof(PixelBGRA), image.width, image.height, 4,
+                                                     VIPS_FORMAT_UCHAR));
+    VipsImage* from = metadataFrom != nullptr ? metadataFrom->prepared() : nullptr;
+    VipsImage* tagged = nullptr;
+    if (memory.object == nullptr ||
+        vips_copy(memory.object, &tagged, "interpretation", VIPS_INTERPRETATION_sRGB, "xres",
+                  from != nullptr ? vips_image_get_xres(from) : 1.0, "yres",
+                  from != nullptr ? vips_image_get_yres(from) : 1.0, nullptr) != 0) {
+        *error = "cannot encode: " + LibraryProblem();
+        return false;
+    }
+    Ref<VipsImage> output(tagged);
+    if (from != nullptr) {
+        vips_image_map(from, CopyField, output.object);
+        // The pixels are already turned upright.
+        if (vips_image_get_typeof(output.object, VIPS_META_ORIENTATION) != 0 ||
+            vips_image_get_typeof(from, VIPS_META_ORIENTATION) != 0) {
+            vips_image_set_int(output.object, VIPS_META_ORIENTATION, 1);
+        }
+    }
+
+    if (IsPng(suffix)) {
+        // libvips writes the metadata, the PNG writer the pixels on every core.
+        PngParts parts;
+        if (!MetadataChunks(output.object, &parts.extraChunks)) {
+            *error = LibraryProblem();
+            return false;
+        }
+        const int threads = encoderThreads.load();
+        parts.threads = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        parts.progress = progress;
+        return WriteRgbaPng(
+            rgba, image.width, image.height, parts,
+            [&](const void* data, std::size_t size) { return WriteAll(fd, data, size, error); }, error);
+    }
+
+    const ProgressWatch watch(output.object, progress);
+    Ref<VipsTarget> target(vips_target_new_to_descriptor(fd));
+    if (target.object == nullptr ||
+        vips_image_write_to_target(output.object, suffix.c_str(), target.object, nullptr) != 0) {
+        *error = LibraryProblem();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pgcli
