@@ -32,6 +32,7 @@ constexpr std::int32_t kStripColumns = 32;
 void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
                   std::int32_t w, std::int32_t h, const ProgressSink& sink,
                   const ParallelogramSettings& settings) {
+    if (!IsValidShape(settings.shape)) return;
     const double amplitude = ShearAmplitude(rect.bottom - rect.top, settings.dimension);
     if (rect.left >= rect.right) return;
     const std::int32_t count = rect.right - rect.left;
@@ -41,7 +42,7 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
         return;
     }
     const std::int32_t rows = rect.bottom - rect.top;
-    const OffsetProfile profile = OffsetProfiles[settings.shape - LeftAndRight];
+    const OffsetProfile profile = ProfileOf(static_cast<ShapeKind>(settings.shape));
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
     const LineKernels& kernels = LineKernelsFor(ActiveVectorLevel());
 

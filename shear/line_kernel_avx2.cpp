@@ -8,12 +8,13 @@
 namespace shear_detail {
 namespace {
 
-// Channel planes, one channel of several pixels per register.  Along an interior, Repeat or Fold run the source index of
-// neighbouring output pixels nearly always steps by exactly one (upwards, or
-// downwards for Fold's mirrored runs), so the left neighbours of a group are
-// one unaligned load from each plane and the right neighbours the load one
-// slot further.  A group whose indices do not step so (p lands within a
-// rounding error of a whole number) goes through the scalar loop.
+// Channel planes, one channel of several pixels per register.  Along an
+// interior, Repeat or Fold run the source index of neighbouring output pixels
+// nearly always steps by exactly one (upwards, or downwards for Fold's
+// mirrored runs), so the left neighbours of a group are one unaligned load
+// from each plane and the right neighbours the load one slot further.  A group
+// whose indices do not step so (p lands within a rounding error of a whole
+// number) goes through the scalar loop.
 
 template <PositionMap M>
 inline __m256d MapPosition(__m256d p, __m256d length, __m256d twice) {
@@ -138,7 +139,11 @@ const LineKernels kAvx2LineKernels = {
     true,
     sizeof(double),
     WidenAvx2,
-    {BlendRunAvx2<PositionMap::Identity>, BlendRunAvx2<PositionMap::AddLength>, BlendRunAvx2<PositionMap::SubtractLength>, BlendRunAvx2<PositionMap::MirrorBefore>, BlendRunAvx2<PositionMap::MirrorAfter>},
+    {BlendRunAvx2<PositionMap::Identity>,
+     BlendRunAvx2<PositionMap::AddLength>,
+     BlendRunAvx2<PositionMap::SubtractLength>,
+     BlendRunAvx2<PositionMap::MirrorBefore>,
+     BlendRunAvx2<PositionMap::MirrorAfter>},
 };
 
 }  // namespace shear_detail

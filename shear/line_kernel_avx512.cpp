@@ -201,7 +201,11 @@ const LineKernels kAvx512LineKernels = {
     true,
     sizeof(std::int32_t),
     WidenAvx512,
-    {BlendRunAvx512<PositionMap::Identity>, BlendRunAvx512<PositionMap::AddLength>, BlendRunAvx512<PositionMap::SubtractLength>, BlendRunAvx512<PositionMap::MirrorBefore>, BlendRunAvx512<PositionMap::MirrorAfter>},
+    {BlendRunAvx512<PositionMap::Identity>,
+     BlendRunAvx512<PositionMap::AddLength>,
+     BlendRunAvx512<PositionMap::SubtractLength>,
+     BlendRunAvx512<PositionMap::MirrorBefore>,
+     BlendRunAvx512<PositionMap::MirrorAfter>},
 };
 
 }  // namespace shear_detail

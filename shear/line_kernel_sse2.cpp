@@ -120,7 +120,11 @@ const LineKernels kSse2LineKernels = {
     true,
     sizeof(double),
     WidenSse2,
-    {BlendRunSse2<PositionMap::Identity>, BlendRunSse2<PositionMap::AddLength>, BlendRunSse2<PositionMap::SubtractLength>, BlendRunSse2<PositionMap::MirrorBefore>, BlendRunSse2<PositionMap::MirrorAfter>},
+    {BlendRunSse2<PositionMap::Identity>,
+     BlendRunSse2<PositionMap::AddLength>,
+     BlendRunSse2<PositionMap::SubtractLength>,
+     BlendRunSse2<PositionMap::MirrorBefore>,
+     BlendRunSse2<PositionMap::MirrorAfter>},
 };
 
 }  // namespace shear_detail

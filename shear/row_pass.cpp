@@ -13,6 +13,7 @@ using namespace shear_detail;
 void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
                std::int32_t w, std::int32_t h, const ProgressSink& sink,
                const ParallelogramSettings& settings) {
+    if (!IsValidShape(settings.shape)) return;
     const double amplitude = ShearAmplitude(rect.right - rect.left, settings.dimension);
     if (rect.top >= rect.bottom) return;
     const std::int32_t count = rect.bottom - rect.top;
@@ -21,7 +22,7 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
         for (std::int32_t line = 0; line < count; ++line) ReportLine(sink, line, count);
         return;
     }
-    const OffsetProfile profile = OffsetProfiles[settings.shape];
+    const OffsetProfile profile = ProfileOf(static_cast<ShapeKind>(settings.shape));
     const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
     const LineKernels& kernels = LineKernelsFor(ActiveVectorLevel());
     const Scratch scratch(WideScratchBytes());

@@ -27,12 +27,12 @@ void FillRun(PixelBGRA* out, std::int32_t count, std::uint32_t bits) {
 
 }  // namespace
 
-bool OutsideMap(std::int32_t mode, bool before, PositionMap& map) {
-    if (mode == Repeat) {
+bool OutsideMap(UndefinedAreaMode mode, bool before, PositionMap& map) {
+    if (mode == UndefinedAreaMode::Repeat) {
         map = before ? PositionMap::AddLength : PositionMap::SubtractLength;
         return true;
     }
-    if (mode == Fold) {
+    if (mode == UndefinedAreaMode::Fold) {
         map = before ? PositionMap::MirrorBefore : PositionMap::MirrorAfter;
         return true;
     }
@@ -42,11 +42,11 @@ bool OutsideMap(std::int32_t mode, bool before, PositionMap& map) {
 void ConstantOutsideRun(const Line& line, const UndefinedAreaPolicy& policy, bool before, std::int32_t from,
                         std::int32_t to, std::uint32_t keep) {
     PixelBGRA* out = line.out + (from - line.from);
-    switch (policy.mode) {
-        case EdgePixel:
+    switch (static_cast<UndefinedAreaMode>(policy.mode)) {
+        case UndefinedAreaMode::EdgePixel:
             FillRun(out, to - from, ToBits(line.in[before ? 0 : line.n - 1]) & keep);
             return;
-        case OriginalPixel:
+        case UndefinedAreaMode::OriginalPixel:
             for (std::int32_t c = from; c < to; ++c) out[c - from] = FromBits(ToBits(line.in[c]) & keep);
             return;
         default:  // DrawingColour, BackgroundColour
@@ -57,7 +57,7 @@ void ConstantOutsideRun(const Line& line, const UndefinedAreaPolicy& policy, boo
 
 UndefinedAreaPolicy SanePolicy(const UndefinedAreaPolicy& policy) {
     UndefinedAreaPolicy sane = policy;
-    if (sane.mode < 0 || sane.mode >= kUndefinedAreaModeCount) sane.mode = EdgePixel;
+    if (!IsValidUndefinedAreaMode(sane.mode)) sane.mode = ValueOf(UndefinedAreaMode::EdgePixel);
     return sane;
 }
 

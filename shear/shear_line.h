@@ -50,7 +50,7 @@ struct BlendedRun {
 };
 
 // How the outside run of `mode` maps its positions, if it blends at all.
-bool OutsideMap(std::int32_t mode, bool before, PositionMap& map);
+bool OutsideMap(UndefinedAreaMode mode, bool before, PositionMap& map);
 
 // The outside run [from, to) of a mode that does not blend.
 void ConstantOutsideRun(const Line& line, const UndefinedAreaPolicy& policy, bool before, std::int32_t from,
@@ -61,15 +61,16 @@ void ShearLine(const Line& line, const UndefinedAreaPolicy& policy, const LineKe
                Partial partial) {
     const RegionStarts starts = FindRegions(line.offset, line.from, line.to, line.n);
     const std::uint32_t outsideKeep = policy.transparent != 0 ? kClearAlpha : kKeepAll;
+    const auto mode = static_cast<UndefinedAreaMode>(policy.mode);
 
     // The runs that blend: the interior, and the outside runs of Repeat and Fold.
     BlendedRun spans[3];
     int spanCount = 0;
     PositionMap map;
-    const bool blendBefore = OutsideMap(policy.mode, true, map);
+    const bool blendBefore = OutsideMap(mode, true, map);
     if (blendBefore && line.from < starts.partialBefore) spans[spanCount++] = {map, line.from, starts.partialBefore, outsideKeep};
     if (starts.interior < starts.partialAfter) spans[spanCount++] = {PositionMap::Identity, starts.interior, starts.partialAfter, kKeepAll};
-    const bool blendAfter = OutsideMap(policy.mode, false, map);
+    const bool blendAfter = OutsideMap(mode, false, map);
     if (blendAfter && starts.outsideAfter < line.to) spans[spanCount++] = {map, starts.outsideAfter, line.to, outsideKeep};
 
     for (int s = 0; s < spanCount; ++s) {
@@ -102,7 +103,8 @@ void PlainLine(std::int32_t n, double offset, std::int32_t from, std::int32_t to
 }
 
 // Callers replace an unknown mode by EdgePixel before it reaches the engine;
-// doing it here too keeps a stray value from indexing past the tables.
+// doing it here too keeps a stray value from indexing past the tables.  The
+// line code takes the policy's mode as a valid UndefinedAreaMode.
 UndefinedAreaPolicy SanePolicy(const UndefinedAreaPolicy& policy);
 
 // The progress report after line `line` of `count` (none without a callback).

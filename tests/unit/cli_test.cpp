@@ -79,9 +79,9 @@ TEST(ParseArguments, DefaultsAreTopBottomZeroEdgeOpaqueBlackWholeImage) {
     const Options& o = result.options;
     EXPECT_EQ(o.input, "in.png");
     EXPECT_EQ(o.output, "out.png");
-    EXPECT_EQ(o.shape, TopAndBottom);
+    EXPECT_EQ(o.shape, ValueOf(ShapeKind::TopAndBottom));
     EXPECT_EQ(o.dimension, 0);
-    EXPECT_EQ(o.mode, EdgePixel);
+    EXPECT_EQ(o.mode, ValueOf(UndefinedAreaMode::EdgePixel));
     EXPECT_EQ(o.fill, (PixelBGRA{0, 0, 0, 255}));
     EXPECT_FALSE(o.transparent);
     EXPECT_FALSE(o.hasRect);
@@ -96,9 +96,9 @@ TEST(ParseArguments, ReadsEveryOptionInBothForms) {
     const Options& o = result.options;
     EXPECT_EQ(o.input, "in.png");
     EXPECT_EQ(o.output, "out.png");
-    EXPECT_EQ(o.shape, Left);
+    EXPECT_EQ(o.shape, ValueOf(ShapeKind::Left));
     EXPECT_EQ(o.dimension, -30);
-    EXPECT_EQ(o.mode, Fold);
+    EXPECT_EQ(o.mode, ValueOf(UndefinedAreaMode::Fold));
     EXPECT_EQ(o.fill, (PixelBGRA{0x30, 0x20, 0x10, 0x40}));
     EXPECT_TRUE(o.transparent);
     EXPECT_TRUE(o.hasRect);
@@ -140,15 +140,18 @@ TEST_P(ShapeAndModeNamesTest, MapNamesAndNumbers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ShapeAndModeNamesTest,
-                         testing::Values(NamedValueCase{"top-bottom", TopAndBottom, -1},
-                                         NamedValueCase{"top", Top, -1}, NamedValueCase{"bottom", Bottom, -1},
-                                         NamedValueCase{"left-right", LeftAndRight, -1},
-                                         NamedValueCase{"left", Left, -1}, NamedValueCase{"right", Right, -1},
-                                         NamedValueCase{"edge", -1, EdgePixel},
-                                         NamedValueCase{"original", -1, OriginalPixel},
-                                         NamedValueCase{"repeat", -1, Repeat}, NamedValueCase{"fold", -1, Fold},
-                                         NamedValueCase{"drawing", -1, DrawingColour},
-                                         NamedValueCase{"background", -1, BackgroundColour},
+                         testing::Values(NamedValueCase{"top-bottom", ValueOf(ShapeKind::TopAndBottom), -1},
+                                         NamedValueCase{"top", ValueOf(ShapeKind::Top), -1},
+                                         NamedValueCase{"bottom", ValueOf(ShapeKind::Bottom), -1},
+                                         NamedValueCase{"left-right", ValueOf(ShapeKind::LeftAndRight), -1},
+                                         NamedValueCase{"left", ValueOf(ShapeKind::Left), -1},
+                                         NamedValueCase{"right", ValueOf(ShapeKind::Right), -1},
+                                         NamedValueCase{"edge", -1, ValueOf(UndefinedAreaMode::EdgePixel)},
+                                         NamedValueCase{"original", -1, ValueOf(UndefinedAreaMode::OriginalPixel)},
+                                         NamedValueCase{"repeat", -1, ValueOf(UndefinedAreaMode::Repeat)},
+                                         NamedValueCase{"fold", -1, ValueOf(UndefinedAreaMode::Fold)},
+                                         NamedValueCase{"drawing", -1, ValueOf(UndefinedAreaMode::DrawingColour)},
+                                         NamedValueCase{"background", -1, ValueOf(UndefinedAreaMode::BackgroundColour)},
                                          NamedValueCase{"0", 0, 0}, NamedValueCase{"5", 5, 5},
                                          NamedValueCase{"6", -1, -1}, NamedValueCase{"Top", -1, -1},
                                          NamedValueCase{"", -1, -1}));
@@ -246,16 +249,18 @@ TEST_F(ToolRunTest, RoundTripMatchesThePassRunDirectly) {
     };
     const PixelBGRA fill{0x30, 0x20, 0x10, 0x40};
     const Case cases[] = {
-        {{"--dimension", "45", "--undefined", "repeat"}, {TopAndBottom, 45, {Repeat, {0, 0, 0, 255}, 0}, 0}, {0, 0, 9, 6}},
+        {{"--dimension", "45", "--undefined", "repeat"},
+         {ValueOf(ShapeKind::TopAndBottom), 45, {ValueOf(UndefinedAreaMode::Repeat), {0, 0, 0, 255}, 0}, 0},
+         {0, 0, 9, 6}},
         // The transparent option clears the fill colour's alpha as well.
         {{"--shape", "bottom", "--dimension", "-70", "--undefined", "drawing", "--fill", "#10203040", "--transparent"},
-         {Bottom, -70, {DrawingColour, WithoutAlpha(fill), 1}, 0},
+         {ValueOf(ShapeKind::Bottom), -70, {ValueOf(UndefinedAreaMode::DrawingColour), WithoutAlpha(fill), 1}, 0},
          {0, 0, 9, 6}},
         {{"--shape", "right", "--dimension", "100", "--undefined", "fold", "--rect", "2,1,7,5"},
-         {Right, 100, {Fold, {0, 0, 0, 255}, 0}, 0},
+         {ValueOf(ShapeKind::Right), 100, {ValueOf(UndefinedAreaMode::Fold), {0, 0, 0, 255}, 0}, 0},
          {2, 1, 7, 5}},
         {{"--shape", "left-right", "--dimension", "33", "--undefined", "background", "--fill", "#10203040"},
-         {LeftAndRight, 33, {BackgroundColour, fill, 0}, 0},
+         {ValueOf(ShapeKind::LeftAndRight), 33, {ValueOf(UndefinedAreaMode::BackgroundColour), fill, 0}, 0},
          {0, 0, 9, 6}},
     };
     const pgcli::Image source = WriteSample("in.png");
@@ -267,10 +272,7 @@ TEST_F(ToolRunTest, RoundTripMatchesThePassRunDirectly) {
 
         std::vector<PixelBGRA> expected = source.pixels;
         const ProgressSink none{0, nullptr};
-        if (IsRowShape(c.settings.shape))
-            ShearRows(source.pixels.data(), expected.data(), c.rect, 9, 6, none, c.settings);
-        else
-            ShearColumns(source.pixels.data(), expected.data(), c.rect, 9, 6, none, c.settings);
+        ASSERT_TRUE(ShearRectangle(source.pixels.data(), expected.data(), c.rect, 9, 6, none, c.settings));
         const pgcli::Image result = ReadBack("out.png");
         EXPECT_EQ(result.width, 9);
         EXPECT_EQ(result.height, 6);

@@ -19,9 +19,9 @@ constexpr int kExitUsage = 2;    // malformed command line
 struct Options {
     std::string input;
     std::string output;
-    std::int32_t shape = TopAndBottom;
+    std::int32_t shape = ValueOf(ShapeKind::TopAndBottom);
     std::int32_t dimension = 0;
-    std::int32_t mode = EdgePixel;
+    std::int32_t mode = ValueOf(UndefinedAreaMode::EdgePixel);
     PixelBGRA fill{0, 0, 0, 255};  // opaque black
     bool transparent = false;
     bool hasRect = false;  // false: the whole image
