@@ -9,7 +9,9 @@
 
 // GCC 12's AVX-512 headers start some intrinsics from an "undefined" register
 // and then warn about it.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace shear_detail {
 namespace {
