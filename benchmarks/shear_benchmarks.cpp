@@ -49,27 +49,27 @@ using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int
 struct Setting {
     const char* name;
     std::int32_t dimension;
-    std::int32_t mode;
+    UndefinedAreaMode mode;
     std::int32_t transparent;
 };
 
 // The two target settings come first.
-const Setting kInteriorDominated{"Interior_d30_Repeat", 30, Repeat, 0};
-const Setting kEdgeHeavy{"EdgeHeavy_d100_Fold_transparent", 100, Fold, 1};
+const Setting kInteriorDominated{"Interior_d30_Repeat", 30, UndefinedAreaMode::Repeat, 0};
+const Setting kEdgeHeavy{"EdgeHeavy_d100_Fold_transparent", 100, UndefinedAreaMode::Fold, 1};
 const Setting kOthers[] = {
-    {"d50_EdgePixel", 50, EdgePixel, 0},
-    {"d50_OriginalPixel", 50, OriginalPixel, 0},
-    {"d-70_DrawingColour_transparent", -70, DrawingColour, 1},
-    {"d5_Fold", 5, Fold, 0},
+    {"d50_EdgePixel", 50, UndefinedAreaMode::EdgePixel, 0},
+    {"d50_OriginalPixel", 50, UndefinedAreaMode::OriginalPixel, 0},
+    {"d-70_DrawingColour_transparent", -70, UndefinedAreaMode::DrawingColour, 1},
+    {"d5_Fold", 5, UndefinedAreaMode::Fold, 0},
 };
 
-void RunShear(benchmark::State& state, Pass pass, std::int32_t shape, Setting setting, VectorLevel cap) {
+void RunShear(benchmark::State& state, Pass pass, ShapeKind shape, Setting setting, VectorLevel cap) {
     LimitVectorLevel(cap);
     Images& images = SharedImages();
     ParallelogramSettings settings{};
-    settings.shape = shape;
+    settings.shape = ValueOf(shape);
     settings.dimension = setting.dimension;
-    settings.policy = UndefinedAreaPolicy{setting.mode, PixelBGRA{10, 20, 30, 0}, setting.transparent};
+    settings.policy = UndefinedAreaPolicy{ValueOf(setting.mode), PixelBGRA{10, 20, 30, 0}, setting.transparent};
     const ProcessRect rect{0, 0, kSide, kSide};
     const ProgressSink sink{0, IgnoreProgress};
     for (auto _ : state) {
@@ -90,7 +90,7 @@ void RunMemcpy(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kPixels * sizeof(PixelBGRA)));
 }
 
-void Register(const std::string& name, Pass pass, std::int32_t shape, const Setting& setting,
+void Register(const std::string& name, Pass pass, ShapeKind shape, const Setting& setting,
               VectorLevel cap = VectorLevel::Avx512) {
     benchmark::RegisterBenchmark(name.c_str(), RunShear, pass, shape, setting, cap)
         ->Unit(benchmark::kMillisecond)
@@ -99,19 +99,21 @@ void Register(const std::string& name, Pass pass, std::int32_t shape, const Sett
 
 void RegisterAll() {
     benchmark::RegisterBenchmark("Memcpy_4096x4096", RunMemcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+    constexpr ShapeKind kRows = ShapeKind::TopAndBottom;
+    constexpr ShapeKind kColumns = ShapeKind::LeftAndRight;
     for (const Setting* s : {&kInteriorDominated, &kEdgeHeavy}) {
-        Register(std::string("Rows/") + s->name, ShearRows, TopAndBottom, *s);
-        Register(std::string("Rows/") + s->name + "/literal", literal::ShearRows, TopAndBottom, *s);
-        Register(std::string("Rows/") + s->name + "/avx2", ShearRows, TopAndBottom, *s, VectorLevel::Avx2);
-        Register(std::string("Rows/") + s->name + "/sse2", ShearRows, TopAndBottom, *s, VectorLevel::Baseline);
-        Register(std::string("Columns/") + s->name, ShearColumns, LeftAndRight, *s);
-        Register(std::string("Columns/") + s->name + "/literal", literal::ShearColumns, LeftAndRight, *s);
-        Register(std::string("Columns/") + s->name + "/avx2", ShearColumns, LeftAndRight, *s, VectorLevel::Avx2);
-        Register(std::string("Columns/") + s->name + "/sse2", ShearColumns, LeftAndRight, *s, VectorLevel::Baseline);
+        Register(std::string("Rows/") + s->name, ShearRows, kRows, *s);
+        Register(std::string("Rows/") + s->name + "/literal", literal::ShearRows, kRows, *s);
+        Register(std::string("Rows/") + s->name + "/avx2", ShearRows, kRows, *s, VectorLevel::Avx2);
+        Register(std::string("Rows/") + s->name + "/sse2", ShearRows, kRows, *s, VectorLevel::Baseline);
+        Register(std::string("Columns/") + s->name, ShearColumns, kColumns, *s);
+        Register(std::string("Columns/") + s->name + "/literal", literal::ShearColumns, kColumns, *s);
+        Register(std::string("Columns/") + s->name + "/avx2", ShearColumns, kColumns, *s, VectorLevel::Avx2);
+        Register(std::string("Columns/") + s->name + "/sse2", ShearColumns, kColumns, *s, VectorLevel::Baseline);
     }
     for (const Setting& s : kOthers) {
-        Register(std::string("Rows/") + s.name, ShearRows, Top, s);
-        Register(std::string("Columns/") + s.name, ShearColumns, Right, s);
+        Register(std::string("Rows/") + s.name, ShearRows, ShapeKind::Top, s);
+        Register(std::string("Columns/") + s.name, ShearColumns, ShapeKind::Right, s);
     }
 }
 

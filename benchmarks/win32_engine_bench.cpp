@@ -32,17 +32,20 @@ struct Case {
     const char* name;
     Pass engine;
     Pass literal;
-    std::int32_t shape;
+    ShapeKind shape;
     std::int32_t dimension;
-    std::int32_t mode;
+    UndefinedAreaMode mode;
     std::int32_t transparent;
 };
 
 const Case kCases[] = {
-    {"rows d30 Repeat", ShearRows, literal::ShearRows, TopAndBottom, 30, Repeat, 0},
-    {"rows d100 Fold transparent", ShearRows, literal::ShearRows, TopAndBottom, 100, Fold, 1},
-    {"columns d30 Repeat", ShearColumns, literal::ShearColumns, LeftAndRight, 30, Repeat, 0},
-    {"columns d100 Fold transparent", ShearColumns, literal::ShearColumns, LeftAndRight, 100, Fold, 1},
+    {"rows d30 Repeat", ShearRows, literal::ShearRows, ShapeKind::TopAndBottom, 30, UndefinedAreaMode::Repeat, 0},
+    {"rows d100 Fold transparent", ShearRows, literal::ShearRows, ShapeKind::TopAndBottom, 100,
+     UndefinedAreaMode::Fold, 1},
+    {"columns d30 Repeat", ShearColumns, literal::ShearColumns, ShapeKind::LeftAndRight, 30,
+     UndefinedAreaMode::Repeat, 0},
+    {"columns d100 Fold transparent", ShearColumns, literal::ShearColumns, ShapeKind::LeftAndRight, 100,
+     UndefinedAreaMode::Fold, 1},
 };
 
 const char* LevelName(VectorLevel level) {
@@ -126,9 +129,9 @@ int main(int argc, char** argv) {
     const ProgressSink sink{0, IgnoreProgress};
     for (const Case& c : kCases) {
         ParallelogramSettings settings{};
-        settings.shape = c.shape;
+        settings.shape = ValueOf(c.shape);
         settings.dimension = c.dimension;
-        settings.policy = UndefinedAreaPolicy{c.mode, PixelBGRA{10, 20, 30, 0}, c.transparent};
+        settings.policy = UndefinedAreaPolicy{ValueOf(c.mode), PixelBGRA{10, 20, 30, 0}, c.transparent};
         const auto timed = [&](Pass pass, int runs) {
             return MedianSeconds(runs, [&] {
                 pass(source.data(), destination.data(), rect, side, side, sink, settings);

@@ -6,8 +6,8 @@ namespace {
 
 constexpr std::int32_t kQueryDrawingColour = 1;
 constexpr std::int32_t kQueryBackgroundColour = 3;
-constexpr std::int32_t kModeDrawingColour = 4;
-constexpr std::int32_t kModeBackgroundColour = 5;
+constexpr std::int32_t kModeDrawingColour = ValueOf(UndefinedAreaMode::DrawingColour);
+constexpr std::int32_t kModeBackgroundColour = ValueOf(UndefinedAreaMode::BackgroundColour);
 
 }  // namespace
 
@@ -38,14 +38,8 @@ bool RunShearPass(const PixelBGRA* source, PixelBGRA* destination, const Process
                   std::int32_t width, std::int32_t height, const ProgressSink& sink,
                   const ParallelogramSettings& settings) {
     if (source == nullptr || destination == nullptr) return false;
-    if (settings.shape < 0 || settings.shape > 5) return false;
-    if (settings.policy.mode < 0 || settings.policy.mode > 5) return false;
+    if (!IsValidShape(settings.shape) || !IsValidUndefinedAreaMode(settings.policy.mode)) return false;
     ProcessRect clipped;
     if (!ClipRectToImage(rect, width, height, clipped)) return false;
-    if (settings.shape >= 3) {
-        ShearColumns(source, destination, clipped, width, height, sink, settings);
-    } else {
-        ShearRows(source, destination, clipped, width, height, sink, settings);
-    }
-    return true;
+    return ShearRectangle(source, destination, clipped, width, height, sink, settings);
 }

@@ -10,6 +10,10 @@
 // line's last pixel holds a zero pixel: at q = n - 1 exactly the weight t is
 // 1, and first * 1 + 0 * 0 is `first` exactly, as the interior sampler gives
 // it, without a branch for the last pixel.
+//
+// Each vector level has its own kernels, in a source file of its own that is
+// compiled for that instruction set (line_kernel_<level>.cpp); a pass picks
+// one level's table once and hands it to every BlendSpan call.
 #pragma once
 
 #include <cstdint>
@@ -29,18 +33,21 @@ enum class PositionMap {
     MirrorBefore,    // q = -p - 1         (Fold, before the line)
     MirrorAfter,     // q = (2n - p) - 1   (Fold, after it)
 };
+constexpr int kPositionMapCount = 5;
 
 // Values per widened pixel.
 constexpr int kChannels = 4;
 
-// The window keeps one plane per channel (doubles for SSE2 and AVX2, int32
-// for AVX-512), so that a register holds one channel of several neighbouring
-// pixels; only a build without x86 vectors keeps each pixel's four channels
-// together.
-
 // Output pixels blended per chunk: each chunk widens just the source pixels
 // it reads into a small window, which stays in the first-level cache.
 constexpr std::int32_t kChunkPixels = 512;
+
+// One vector level's kernels (see line_kernel_table.h).
+struct LineKernels;
+
+// The kernels the passes use at `level`.  A build without x86 vectors has
+// only the scalar kernels and gives them for every level.
+const LineKernels& LineKernelsFor(VectorLevel level);
 
 // Bytes of scratch BlendSpan needs (a 64-byte aligned block).
 std::uint64_t WideScratchBytes();
@@ -49,10 +56,7 @@ std::uint64_t WideScratchBytes();
 // t = (i + 1) - q, and out[c - from] = BlendPixels(line[i], t, line[i + 1])
 // ANDed with `keep`; at q = n - 1 exactly t is 1 and line[n] is not read.
 // Every q must lie in 0 .. n - 1.
-void BlendSpan(VectorLevel level, PositionMap map, const PixelBGRA* line, std::int32_t n, double offset,
+void BlendSpan(const LineKernels& kernels, PositionMap map, const PixelBGRA* line, std::int32_t n, double offset,
                std::int32_t from, std::int32_t to, std::uint32_t keep, PixelBGRA* out, double* scratch);
-
-// The mapped position of coordinate c, as BlendSpan computes it.
-double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32_t c);
 
 }  // namespace shear_detail

@@ -6,19 +6,30 @@
 #include "shear/pixel.h"
 
 // What is shown where a shifted position falls beyond an end of its line.
-enum UndefinedAreaMode : std::int32_t {
-    EdgePixel = 0,
-    OriginalPixel = 1,
-    Repeat = 2,
-    Fold = 3,
-    DrawingColour = 4,
-    BackgroundColour = 5,
+// The settings keep a mode as its 32-bit value, which indexes the sampler
+// tables.
+enum class UndefinedAreaMode : std::int32_t {
+    EdgePixel,
+    OriginalPixel,
+    Repeat,
+    Fold,
+    DrawingColour,
+    BackgroundColour,
 };
-constexpr int kUndefinedAreaModeCount = 6;
+constexpr std::int32_t kUndefinedAreaModeCount = 6;
+static_assert(static_cast<std::int32_t>(UndefinedAreaMode::BackgroundColour) + 1 == kUndefinedAreaModeCount,
+              "every mode has a column in the sampler tables");
+
+constexpr std::int32_t ValueOf(UndefinedAreaMode mode) { return static_cast<std::int32_t>(mode); }
+
+// Whether a stored value names a mode.
+constexpr bool IsValidUndefinedAreaMode(std::int32_t value) {
+    return value >= 0 && value < kUndefinedAreaModeCount;
+}
 
 struct UndefinedAreaPolicy {
-    std::int32_t mode;         // an UndefinedAreaMode, 0..5
-    PixelBGRA fill;            // colour of modes 4 and 5
+    std::int32_t mode;         // the value of an UndefinedAreaMode
+    PixelBGRA fill;            // colour of DrawingColour and BackgroundColour
     std::int32_t transparent;  // non-zero: outside regions lose their alpha
 };
 

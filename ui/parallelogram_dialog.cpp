@@ -154,14 +154,14 @@ std::int32_t ParallelogramDialog::CurrentShape() const {
     for (int id = kFirstShapeButtonId; id <= kLastShapeButtonId; ++id) {
         if (IsDlgButtonChecked(window, id) == BST_CHECKED) return id - kFirstShapeButtonId;
     }
-    return TopAndBottom;
+    return ValueOf(ShapeKind::TopAndBottom);
 }
 
 void ParallelogramDialog::CurrentUndefinedAreaPolicy(UndefinedAreaPolicy& policy) const {
     const LRESULT selection = SendDlgItemMessageA(window, kUndefinedAreaComboId, CB_GETCURSEL, 0, 0);
     policy.mode = selection >= 0 && selection < kUndefinedAreaModeCount
                       ? static_cast<std::int32_t>(selection)
-                      : EdgePixel;
+                      : ValueOf(UndefinedAreaMode::EdgePixel);
     policy.transparent = IsDlgButtonChecked(window, kTransparentCheckId) == BST_CHECKED ? 1 : 0;
     // Asks the host for modes 4 and 5 (opaque black or white when it does
     // not answer) and clears the alpha byte with the transparent option.

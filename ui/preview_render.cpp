@@ -33,7 +33,7 @@ PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std
     }
     if (IsOutsideRegion(region) && shear.policy.transparent != 0) return PixelBGRA{0, 0, 0, 0};
     const std::int32_t mode =
-        shear.policy.mode >= 0 && shear.policy.mode < kUndefinedAreaModeCount ? shear.policy.mode : 0;
+        IsValidUndefinedAreaMode(shear.policy.mode) ? shear.policy.mode : ValueOf(UndefinedAreaMode::EdgePixel);
     return table[region][mode](image.pixels, x, y, p, image.width, image.height, shear.policy);
 }
 
@@ -53,7 +53,7 @@ void RenderRowShear(PixelSink& sink, const PreviewImage& image, const PreviewWin
                     const PreviewShear& shear) {
     const ProcessRect& b = shear.bounds;
     const double amplitude = ShearAmplitude(b.right - b.left, shear.dimension);
-    const OffsetProfile profile = OffsetProfiles[shear.shape];
+    const OffsetProfile profile = ProfileOf(static_cast<ShapeKind>(shear.shape));
     for (std::int32_t i = 0; i < window.size.height; ++i) {
         const std::int32_t y = window.source.y + i;
         const double offset = profile(y - b.top, amplitude, b.bottom - b.top);
@@ -70,7 +70,7 @@ void RenderColumnShear(PixelSink& sink, const PreviewImage& image, const Preview
                        const PreviewShear& shear) {
     const ProcessRect& b = shear.bounds;
     const double amplitude = ShearAmplitude(b.bottom - b.top, shear.dimension);
-    const OffsetProfile profile = OffsetProfiles[shear.shape - LeftAndRight];
+    const OffsetProfile profile = ProfileOf(static_cast<ShapeKind>(shear.shape));
     for (std::int32_t j = 0; j < window.size.width; ++j) {
         const std::int32_t x = window.source.x + j;
         const double offset = profile(x - b.left, amplitude, b.right - b.left);

@@ -169,20 +169,20 @@ TEST_F(CliRunTest, PngOutputHoldsExactlyThePassesResult) {
     };
     const PixelBGRA fill{0x30, 0x20, 0x10, 0x40};
     const Case cases[] = {
-        {{"--dimension", "45", "--undefined", "repeat"}, {TopAndBottom, 45, {Repeat, {0, 0, 0, 255}, 0}, 0}, {0, 0, 9, 6}},
+        {{"--dimension", "45", "--undefined", "repeat"}, {ValueOf(ShapeKind::TopAndBottom), 45, {ValueOf(UndefinedAreaMode::Repeat), {0, 0, 0, 255}, 0}, 0}, {0, 0, 9, 6}},
         // The transparent option clears the fill colour's alpha as well.
         {{"--shape", "bottom", "--dimension", "-70", "--undefined", "drawing", "--fill", "#10203040", "--transparent"},
-         {Bottom, -70, {DrawingColour, WithoutAlpha(fill), 1}, 0},
+         {ValueOf(ShapeKind::Bottom), -70, {ValueOf(UndefinedAreaMode::DrawingColour), WithoutAlpha(fill), 1}, 0},
          {0, 0, 9, 6}},
         {{"--shape", "right", "--dimension", "100", "--undefined", "fold", "--rect", "2,1,7,5"},
-         {Right, 100, {Fold, {0, 0, 0, 255}, 0}, 0},
+         {ValueOf(ShapeKind::Right), 100, {ValueOf(UndefinedAreaMode::Fold), {0, 0, 0, 255}, 0}, 0},
          {2, 1, 7, 5}},
         {{"--shape", "left-right", "--dimension", "33", "--undefined", "background", "--fill", "#10203040"},
-         {LeftAndRight, 33, {BackgroundColour, fill, 0}, 0},
+         {ValueOf(ShapeKind::LeftAndRight), 33, {ValueOf(UndefinedAreaMode::BackgroundColour), fill, 0}, 0},
          {0, 0, 9, 6}},
         // Dimension 0 and empty rectangles copy the input.
-        {{"--dimension", "0", "--undefined", "drawing", "--transparent"}, {TopAndBottom, 0, {}, 0}, {0, 0, 0, 0}},
-        {{"--dimension", "80", "--rect", "3,2,3,6", "--transparent"}, {TopAndBottom, 0, {}, 0}, {0, 0, 0, 0}},
+        {{"--dimension", "0", "--undefined", "drawing", "--transparent"}, {ValueOf(ShapeKind::TopAndBottom), 0, {}, 0}, {0, 0, 0, 0}},
+        {{"--dimension", "80", "--rect", "3,2,3,6", "--transparent"}, {ValueOf(ShapeKind::TopAndBottom), 0, {}, 0}, {0, 0, 0, 0}},
     };
     const Image source = SaveSample("in.png");
     for (const Case& c : cases) {

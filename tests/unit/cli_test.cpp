@@ -83,9 +83,9 @@ TEST(ParseArguments, DefaultsAreTopBottomZeroEdgeOpaqueBlackWholeImage) {
     EXPECT_EQ(o.output, "out.png");
     EXPECT_TRUE(o.outDir.empty());
     EXPECT_EQ(o.maxPixels, pgcli::kDefaultMaxPixels);
-    EXPECT_EQ(o.shape, TopAndBottom);
+    EXPECT_EQ(o.shape, ValueOf(ShapeKind::TopAndBottom));
     EXPECT_EQ(o.dimension, 0);
-    EXPECT_EQ(o.mode, EdgePixel);
+    EXPECT_EQ(o.mode, ValueOf(UndefinedAreaMode::EdgePixel));
     EXPECT_EQ(o.fill, (PixelBGRA{0, 0, 0, 255}));
     EXPECT_FALSE(o.transparent);
     EXPECT_FALSE(o.hasRect);
@@ -101,9 +101,9 @@ TEST(ParseArguments, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(o.inputs, std::vector<std::string>{"in.png"});
     EXPECT_EQ(o.maxPixels, 12);
     EXPECT_EQ(o.output, "out.png");
-    EXPECT_EQ(o.shape, Left);
+    EXPECT_EQ(o.shape, ValueOf(ShapeKind::Left));
     EXPECT_EQ(o.dimension, -30);
-    EXPECT_EQ(o.mode, Fold);
+    EXPECT_EQ(o.mode, ValueOf(UndefinedAreaMode::Fold));
     EXPECT_EQ(o.fill, (PixelBGRA{0x30, 0x20, 0x10, 0x40}));
     EXPECT_TRUE(o.transparent);
     EXPECT_TRUE(o.hasRect);
@@ -161,15 +161,18 @@ TEST_P(ShapeAndModeNamesTest, MapNamesAndNumbers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, ShapeAndModeNamesTest,
-                         testing::Values(NamedValueCase{"top-bottom", TopAndBottom, -1},
-                                         NamedValueCase{"top", Top, -1}, NamedValueCase{"bottom", Bottom, -1},
-                                         NamedValueCase{"left-right", LeftAndRight, -1},
-                                         NamedValueCase{"left", Left, -1}, NamedValueCase{"right", Right, -1},
-                                         NamedValueCase{"edge", -1, EdgePixel},
-                                         NamedValueCase{"original", -1, OriginalPixel},
-                                         NamedValueCase{"repeat", -1, Repeat}, NamedValueCase{"fold", -1, Fold},
-                                         NamedValueCase{"drawing", -1, DrawingColour},
-                                         NamedValueCase{"background", -1, BackgroundColour},
+                         testing::Values(NamedValueCase{"top-bottom", ValueOf(ShapeKind::TopAndBottom), -1},
+                                         NamedValueCase{"top", ValueOf(ShapeKind::Top), -1},
+                                         NamedValueCase{"bottom", ValueOf(ShapeKind::Bottom), -1},
+                                         NamedValueCase{"left-right", ValueOf(ShapeKind::LeftAndRight), -1},
+                                         NamedValueCase{"left", ValueOf(ShapeKind::Left), -1},
+                                         NamedValueCase{"right", ValueOf(ShapeKind::Right), -1},
+                                         NamedValueCase{"edge", -1, ValueOf(UndefinedAreaMode::EdgePixel)},
+                                         NamedValueCase{"original", -1, ValueOf(UndefinedAreaMode::OriginalPixel)},
+                                         NamedValueCase{"repeat", -1, ValueOf(UndefinedAreaMode::Repeat)},
+                                         NamedValueCase{"fold", -1, ValueOf(UndefinedAreaMode::Fold)},
+                                         NamedValueCase{"drawing", -1, ValueOf(UndefinedAreaMode::DrawingColour)},
+                                         NamedValueCase{"background", -1, ValueOf(UndefinedAreaMode::BackgroundColour)},
                                          NamedValueCase{"0", 0, 0}, NamedValueCase{"5", 5, 5},
                                          NamedValueCase{"6", -1, -1}, NamedValueCase{"Top", -1, -1},
                                          NamedValueCase{"", -1, -1}));

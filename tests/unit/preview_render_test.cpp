@@ -61,9 +61,9 @@ TEST(RenderUnchanged, CopiesTheWindowToItsDestinationWithItsOwnAlpha) {
 
 // The preview of the whole image against the final pass over the same bounds.
 struct PassCase {
-    std::int32_t shape;
+    ShapeKind shape;
     std::int32_t dimension;
-    std::int32_t mode;
+    UndefinedAreaMode mode;
     ProcessRect bounds;
 };
 
@@ -75,18 +75,15 @@ protected:
     std::vector<PixelBGRA> Final(const std::vector<PixelBGRA>& image, std::int32_t transparent) {
         const PassCase& c = GetParam();
         std::vector<PixelBGRA> out(kW * kH, PixelBGRA{0, 0, 0, 0});
-        ParallelogramSettings settings{c.shape, c.dimension, Policy(transparent), 0};
+        ParallelogramSettings settings{ValueOf(c.shape), c.dimension, Policy(transparent), 0};
         const ProgressSink progress{0, nullptr};
-        if (IsRowShape(c.shape))
-            ShearRows(image.data(), out.data(), c.bounds, kW, kH, progress, settings);
-        else
-            ShearColumns(image.data(), out.data(), c.bounds, kW, kH, progress, settings);
+        EXPECT_TRUE(ShearRectangle(image.data(), out.data(), c.bounds, kW, kH, progress, settings));
         return out;
     }
     RecordingSink Preview(const std::vector<PixelBGRA>& image, std::int32_t transparent) {
         const PassCase& c = GetParam();
         RecordingSink sink(kW, kH);
-        const PreviewShear shear{c.bounds, nullptr, c.shape, c.dimension, Policy(transparent)};
+        const PreviewShear shear{c.bounds, nullptr, ValueOf(c.shape), c.dimension, Policy(transparent)};
         const PreviewWindow window{{0, 0}, {0, 0}, {kW, kH}};
         if (IsRowShape(c.shape))
             RenderRowShear(sink, PreviewImage{image.data(), kW, kH}, window, shear);
@@ -96,7 +93,7 @@ protected:
     }
     static UndefinedAreaPolicy Policy(std::int32_t transparent) {
         const PixelBGRA fill{40, 80, 120, static_cast<std::uint8_t>(transparent ? 0 : 200)};
-        return UndefinedAreaPolicy{GetParam().mode, fill, transparent};
+        return UndefinedAreaPolicy{ValueOf(GetParam().mode), fill, transparent};
     }
     static bool Inside(const ProcessRect& r, std::int32_t x, std::int32_t y) {
         return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
@@ -136,14 +133,14 @@ TEST_P(PreviewAgainstFinalPass, TransparentOutsideRegionIsAllZeroInThePreview) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, PreviewAgainstFinalPass,
-    testing::Values(PassCase{TopAndBottom, 37, EdgePixel, {0, 0, 13, 11}},
-                    PassCase{Top, -100, Repeat, {0, 0, 13, 11}},
-                    PassCase{Bottom, 100, Fold, {2, 1, 12, 9}},
-                    PassCase{TopAndBottom, -63, DrawingColour, {3, 2, 10, 11}},
-                    PassCase{LeftAndRight, 55, BackgroundColour, {0, 0, 13, 11}},
-                    PassCase{Left, 100, Fold, {1, 3, 13, 10}},
-                    PassCase{Right, -100, Repeat, {0, 0, 13, 11}},
-                    PassCase{Right, 71, OriginalPixel, {4, 0, 9, 6}}));
+    testing::Values(PassCase{ShapeKind::TopAndBottom, 37, UndefinedAreaMode::EdgePixel, {0, 0, 13, 11}},
+                    PassCase{ShapeKind::Top, -100, UndefinedAreaMode::Repeat, {0, 0, 13, 11}},
+                    PassCase{ShapeKind::Bottom, 100, UndefinedAreaMode::Fold, {2, 1, 12, 9}},
+                    PassCase{ShapeKind::TopAndBottom, -63, UndefinedAreaMode::DrawingColour, {3, 2, 10, 11}},
+                    PassCase{ShapeKind::LeftAndRight, 55, UndefinedAreaMode::BackgroundColour, {0, 0, 13, 11}},
+                    PassCase{ShapeKind::Left, 100, UndefinedAreaMode::Fold, {1, 3, 13, 10}},
+                    PassCase{ShapeKind::Right, -100, UndefinedAreaMode::Repeat, {0, 0, 13, 11}},
+                    PassCase{ShapeKind::Right, 71, UndefinedAreaMode::OriginalPixel, {4, 0, 9, 6}}));
 
 // A small image with a mask: unselected pixels (0xFF) stay, any other byte
 // (also 254) is sheared; the bounds are those of the selected pixels.
@@ -156,14 +153,15 @@ TEST(PreviewMask, UnselectedPixelsStayAndSelectedOnesAreSheared) {
         for (int x = bounds.left; x < bounds.right; ++x) mask[y * w + x] = (x + y) % 2 ? 254 : 0;
     mask[3 * w + 4] = 0xFF;  // a hole inside the bounds
 
-    const PreviewShear shear{bounds, mask.data(), Bottom, 80, UndefinedAreaPolicy{EdgePixel, {}, 0}};
+    const PreviewShear shear{bounds, mask.data(), ValueOf(ShapeKind::Bottom), 80,
+                             UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::EdgePixel), {}, 0}};
     RecordingSink sink(w, h);
     RenderRowShear(sink, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}},
                    shear);
 
     std::vector<PixelBGRA> final(w * h, PixelBGRA{0, 0, 0, 0});
     ShearRows(image.data(), final.data(), bounds, w, h, ProgressSink{0, nullptr},
-              ParallelogramSettings{Bottom, 80, shear.policy, 0});
+              ParallelogramSettings{ValueOf(ShapeKind::Bottom), 80, shear.policy, 0});
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const bool selected = mask[y * w + x] != 0xFF;
@@ -177,8 +175,8 @@ TEST(PreviewMask, AMaskWithoutSelectionShowsTheImageUnchanged) {
     const auto image = TestImage(w, h);
     const std::vector<std::uint8_t> mask(w * h, 0xFF);
     // The degenerate bounds such a mask yields: left = w, top = h, right = bottom = 1.
-    const PreviewShear shear{{w, h, 1, 1}, mask.data(), LeftAndRight, 90,
-                             UndefinedAreaPolicy{Fold, {}, 1}};
+    const PreviewShear shear{{w, h, 1, 1}, mask.data(), ValueOf(ShapeKind::LeftAndRight), 90,
+                             UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::Fold), {}, 1}};
     RecordingSink sink(w, h);
     RenderColumnShear(sink, PreviewImage{image.data(), w, h},
                       PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
@@ -192,25 +190,29 @@ TEST(PreviewReach, PositionsBeyondSamplerReachShowThePixelUnchanged) {
     constexpr std::int32_t w = 6, h = 40;
     const auto image = TestImage(w, h);
     const ProcessRect bounds{0, 0, w, 2};  // lines 2..39 lie far beyond it
-    for (std::int32_t mode : {Repeat, Fold, EdgePixel}) {
-        const PreviewShear shear{bounds, nullptr, Top, 100, UndefinedAreaPolicy{mode, {}, 0}};
+    for (UndefinedAreaMode mode :
+         {UndefinedAreaMode::Repeat, UndefinedAreaMode::Fold, UndefinedAreaMode::EdgePixel}) {
+        const PreviewShear shear{bounds, nullptr, ValueOf(ShapeKind::Top), 100,
+                                 UndefinedAreaPolicy{ValueOf(mode), {}, 0}};
         RecordingSink sink(w, h);
         RenderRowShear(sink, PreviewImage{image.data(), w, h},
                        PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
         // Row 39: offset = -((2 - 39) * 6) / 2 = 111, so every p > 2w - 1.
-        for (int x = 0; x < w; ++x) EXPECT_EQ(sink.At(x, 39), image[39 * w + x]) << mode;
+        for (int x = 0; x < w; ++x) EXPECT_EQ(sink.At(x, 39), image[39 * w + x]) << ValueOf(mode);
     }
     const auto tall = TestImage(40, 6);
     RecordingSink sink(40, 6);
     RenderColumnShear(sink, PreviewImage{tall.data(), 40, 6}, PreviewWindow{{0, 0}, {0, 0}, {40, 6}},
-                      PreviewShear{{0, 0, 2, 6}, nullptr, Left, -100, UndefinedAreaPolicy{Fold, {}, 0}});
+                      PreviewShear{{0, 0, 2, 6}, nullptr, ValueOf(ShapeKind::Left), -100,
+                                   UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::Fold), {}, 0}});
     for (int y = 0; y < 6; ++y) EXPECT_EQ(sink.At(39, y), tall[y * 40 + 39]);
 }
 
 TEST(PreviewWindowPlacement, RendersOnlyTheWindowAtItsDestination) {
     constexpr std::int32_t w = 20, h = 16;
     const auto image = TestImage(w, h);
-    const PreviewShear shear{{0, 0, w, h}, nullptr, LeftAndRight, 45, UndefinedAreaPolicy{Repeat, {}, 0}};
+    const PreviewShear shear{{0, 0, w, h}, nullptr, ValueOf(ShapeKind::LeftAndRight), 45,
+                             UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::Repeat), {}, 0}};
     RecordingSink whole(w, h);
     RenderColumnShear(whole, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}},
                       shear);

@@ -14,6 +14,7 @@
 
 #include "reference/literal_shear.h"
 #include "shear/line_kernel.h"
+#include "shear/line_kernel_table.h"
 #include "shear/passes.h"
 #include "shear/vector_level.h"
 
@@ -289,13 +290,31 @@ const double kKernelOffsets[] = {0.0, 0.5, -0.5, 1.0 / 3, -2.0 / 3, 1e-15, -1e-1
                                  -7.0 + 4e-16, 12.999999999999998, 0.9999999999999999, 100.25, -63.75};
 const std::int32_t kKernelLengths[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 1000, 1500};
 
-// Every map, over every output pixel whose position it can sample, at every
-// vector level, against BlendPixels on the original pixels.  Lines of one to
+struct NamedKernels {
+    const char* name;
+    const shear_detail::LineKernels* kernels;
+};
+
+// The scalar kernels (those of a build without x86 vectors) and the kernels
+// of every vector level this machine has.
+std::vector<NamedKernels> KernelsToCheck() {
+    std::vector<NamedKernels> all{{"scalar", &shear_detail::kScalarLineKernels}};
+    for (const VectorLevel level : kLevels) {
+        if (level > DetectedVectorLevel()) break;
+        all.push_back({LevelName(level), &shear_detail::LineKernelsFor(level)});
+    }
+    return all;
+}
+
+// Every map, over every output pixel whose position it can sample, with the
+// scalar kernels and at every vector level, against BlendPixels on the
+// original pixels.  Lines of one to
 // a few pixels leave groups partly or wholly to the scalar tail.
 TEST(ShearLineKernel, BlendSpanMatchesTheBlendAtEveryLevelAndOffset) {
     using shear_detail::PositionMap;
     const PositionMap maps[] = {PositionMap::Identity, PositionMap::AddLength, PositionMap::SubtractLength,
                                 PositionMap::MirrorBefore, PositionMap::MirrorAfter};
+    const std::vector<NamedKernels> allKernels = KernelsToCheck();
     std::mt19937 rng(77);
     for (const std::int32_t n : kKernelLengths) {
         std::vector<PixelBGRA> line(static_cast<std::size_t>(n));
@@ -323,13 +342,13 @@ TEST(ShearLineKernel, BlendSpanMatchesTheBlendAtEveryLevelAndOffset) {
                     const double t = static_cast<double>(i + 1) - q;
                     expected.push_back(BlendPixels(line[i], t, i + 1 < n ? line[i + 1] : line[i]));
                 }
-                for (const VectorLevel level : kLevels) {
-                    if (level > DetectedVectorLevel()) break;
+                for (const NamedKernels& kernels : allKernels) {
                     std::vector<PixelBGRA> got(expected.size());
-                    shear_detail::BlendSpan(level, map, line.data(), n, offset, from, to, 0xFFFFFFFFu, got.data(), aligned);
+                    shear_detail::BlendSpan(*kernels.kernels, map, line.data(), n, offset, from, to, 0xFFFFFFFFu,
+                                            got.data(), aligned);
                     for (std::size_t k = 0; k < got.size(); ++k) {
                         ASSERT_EQ(PackPixel(got[k]), PackPixel(expected[k]))
-                            << LevelName(level) << " n=" << n << " map=" << static_cast<int>(map)
+                            << kernels.name << " n=" << n << " map=" << static_cast<int>(map)
                             << " offset=" << offset << " c=" << from + static_cast<std::int32_t>(k);
                     }
                 }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "shear/passes.h"
 
 namespace {
+
+using Mode = UndefinedAreaMode;
+using Shape = ShapeKind;
 
 struct Image {
     std::int32_t w, h;
@@ -50,18 +54,15 @@ ProgressSink SinkFor(Recorder& recorder) {
     return ProgressSink{reinterpret_cast<ProgressUserData>(&recorder), Record};
 }
 
-ParallelogramSettings Settings(std::int32_t shape, std::int32_t dimension, std::int32_t mode,
-                               std::int32_t transparent = 0, PixelBGRA fill = PixelBGRA{0, 0, 0, 255}) {
-    return ParallelogramSettings{shape, dimension, UndefinedAreaPolicy{mode, fill, transparent}, 0};
+ParallelogramSettings Settings(Shape shape, std::int32_t dimension, Mode mode, std::int32_t transparent = 0,
+                               PixelBGRA fill = PixelBGRA{0, 0, 0, 255}) {
+    return ParallelogramSettings{ValueOf(shape), dimension, UndefinedAreaPolicy{ValueOf(mode), fill, transparent}, 0};
 }
 
 void Shear(const Image& source, Image& destination, const ProcessRect& rect,
          const ParallelogramSettings& settings, const ProgressSink& sink = ProgressSink{0, nullptr}) {
-    if (IsRowShape(settings.shape)) {
-        ShearRows(source.pixels.data(), destination.pixels.data(), rect, source.w, source.h, sink, settings);
-    } else {
-        ShearColumns(source.pixels.data(), destination.pixels.data(), rect, source.w, source.h, sink, settings);
-    }
+    EXPECT_TRUE(ShearRectangle(source.pixels.data(), destination.pixels.data(), rect, source.w, source.h, sink,
+                               settings));
 }
 
 // ---- The 4 x 2 worked example: shape Top, dimension 50 (A = 2) ----
@@ -69,7 +70,7 @@ void Shear(const Image& source, Image& destination, const ProcessRect& rect,
 struct WorkedCase {
     const char* name;
     std::int32_t dimension;
-    std::int32_t mode;
+    Mode mode;
     std::int32_t transparent;
     // Source column (0..3) for each output pixel of rows 0 and 1.
     std::int32_t row0[4];
@@ -85,7 +86,7 @@ TEST_P(WorkedExampleTest, RowsTakeTheirShiftedColumns) {
     const Image source = Pattern(4, 2);
     Image destination = Filled(4, 2);
     Recorder recorder;
-    Shear(source, destination, ProcessRect{0, 0, 4, 2}, Settings(Top, c.dimension, c.mode, c.transparent),
+    Shear(source, destination, ProcessRect{0, 0, 4, 2}, Settings(Shape::Top, c.dimension, c.mode, c.transparent),
         SinkFor(recorder));
     for (std::int32_t x = 0; x < 4; ++x) {
         for (std::int32_t y = 0; y < 2; ++y) {
@@ -100,15 +101,16 @@ TEST_P(WorkedExampleTest, RowsTakeTheirShiftedColumns) {
 
 INSTANTIATE_TEST_SUITE_P(
     Top4x2, WorkedExampleTest,
-    testing::Values(WorkedCase{"Edge", 50, EdgePixel, 0, {0, 0, 0, 1}, {0, 0, 1, 2}, {}},
-                    WorkedCase{"Repeat", 50, Repeat, 0, {2, 3, 0, 1}, {3, 0, 1, 2}, {}},
-                    WorkedCase{"Fold", 50, Fold, 0, {1, 0, 0, 1}, {0, 0, 1, 2}, {}},
-                    WorkedCase{"EdgeTransparent", 50, EdgePixel, 1, {0, 0, 0, 1}, {0, 0, 1, 2}, {0, 1, 4}},
-                    WorkedCase{"RepeatTransparent", 50, Repeat, 1, {2, 3, 0, 1}, {3, 0, 1, 2}, {0, 1, 4}},
-                    WorkedCase{"FoldTransparent", 50, Fold, 1, {1, 0, 0, 1}, {0, 0, 1, 2}, {0, 1, 4}},
+    testing::Values(WorkedCase{"Edge", 50, Mode::EdgePixel, 0, {0, 0, 0, 1}, {0, 0, 1, 2}, {}},
+                    WorkedCase{"Repeat", 50, Mode::Repeat, 0, {2, 3, 0, 1}, {3, 0, 1, 2}, {}},
+                    WorkedCase{"Fold", 50, Mode::Fold, 0, {1, 0, 0, 1}, {0, 0, 1, 2}, {}},
+                    WorkedCase{"EdgeTransparent", 50, Mode::EdgePixel, 1, {0, 0, 0, 1}, {0, 0, 1, 2}, {0, 1, 4}},
+                    WorkedCase{"RepeatTransparent", 50, Mode::Repeat, 1, {2, 3, 0, 1}, {3, 0, 1, 2}, {0, 1, 4}},
+                    WorkedCase{"FoldTransparent", 50, Mode::Fold, 1, {1, 0, 0, 1}, {0, 0, 1, 2}, {0, 1, 4}},
                     // Negative dimension: row 0 at positions 2, 3, 4, 5.
-                    WorkedCase{"EdgeReversed", -50, EdgePixel, 0, {2, 3, 3, 3}, {1, 2, 3, 3}, {}},
-                    WorkedCase{"EdgeReversedTransparent", -50, EdgePixel, 1, {2, 3, 3, 3}, {1, 2, 3, 3}, {2, 3, 7}}),
+                    WorkedCase{"EdgeReversed", -50, Mode::EdgePixel, 0, {2, 3, 3, 3}, {1, 2, 3, 3}, {}},
+                    WorkedCase{"EdgeReversedTransparent", -50, Mode::EdgePixel, 1, {2, 3, 3, 3}, {1, 2, 3, 3},
+                               {2, 3, 7}}),
     [](const testing::TestParamInfo<WorkedCase>& info) { return std::string(info.param.name); });
 
 TEST(ShearRows, HalfPixelShiftBlendsWithTheFillAndKeepsPartialAlpha) {
@@ -116,7 +118,8 @@ TEST(ShearRows, HalfPixelShiftBlendsWithTheFillAndKeepsPartialAlpha) {
     const PixelBGRA fill{100, 150, 200, 0};
     for (std::int32_t transparent : {0, 1}) {
         Image destination = Filled(4, 2);
-        Shear(source, destination, ProcessRect{0, 0, 4, 2}, Settings(Top, 25, DrawingColour, transparent, fill));
+        Shear(source, destination, ProcessRect{0, 0, 4, 2},
+              Settings(Shape::Top, 25, Mode::DrawingColour, transparent, fill));
         // Row 1 has offset -0.5: x = 0 is PartialBefore, x = 1 interior.
         EXPECT_EQ(destination.at(0, 1), BlendPixels(fill, 0.5, source.at(0, 1)));
         EXPECT_EQ(destination.at(1, 1), BlendPixels(source.at(0, 1), 0.5, source.at(1, 1)));
@@ -129,7 +132,7 @@ TEST(ShearRows, HalfPixelShiftBlendsWithTheFillAndKeepsPartialAlpha) {
 TEST(ShearRows, TransparentLeavesPartialRegionAlphaAlone) {
     const Image source = Pattern(4, 2);
     Image destination = Filled(4, 2);
-    Shear(source, destination, ProcessRect{0, 0, 4, 2}, Settings(Top, 25, Repeat, 1));
+    Shear(source, destination, ProcessRect{0, 0, 4, 2}, Settings(Shape::Top, 25, Mode::Repeat, 1));
     // p = -0.5 blends the last and first pixels, both opaque.
     EXPECT_EQ(destination.at(0, 1).alpha, 255);
     EXPECT_EQ(destination.at(0, 0).alpha, 0);
@@ -137,10 +140,11 @@ TEST(ShearRows, TransparentLeavesPartialRegionAlphaAlone) {
 
 TEST(ShearRows, DimensionZeroCopiesTheRectangleExactly) {
     const Image source = Pattern(9, 5);
-    for (std::int32_t shape = TopAndBottom; shape <= Right; ++shape) {
+    for (std::int32_t shape = 0; shape < kShapeKindCount; ++shape) {
         for (std::int32_t mode = 0; mode < kUndefinedAreaModeCount; ++mode) {
             Image destination = Filled(9, 5);
-            Shear(source, destination, ProcessRect{0, 0, 9, 5}, Settings(shape, 0, mode, 1));
+            Shear(source, destination, ProcessRect{0, 0, 9, 5},
+                  Settings(static_cast<Shape>(shape), 0, static_cast<Mode>(mode), 1));
             EXPECT_EQ(destination.pixels, source.pixels);
         }
     }
@@ -150,7 +154,7 @@ TEST(ShearRows, PositionsAreMeasuredAgainstTheWholeImage) {
     // Columns 10..19 of a 100-wide row, offset -5: column 10 takes source column 5.
     const Image source = Pattern(100, 1);
     Image destination = Filled(100, 1);
-    Shear(source, destination, ProcessRect{10, 0, 20, 1}, Settings(Top, 50, DrawingColour, 1));
+    Shear(source, destination, ProcessRect{10, 0, 20, 1}, Settings(Shape::Top, 50, Mode::DrawingColour, 1));
     for (std::int32_t x = 0; x < 100; ++x) {
         const PixelBGRA expected = x >= 10 && x < 20 ? source.at(x - 5, 0) : kSentinel;
         EXPECT_EQ(destination.at(x, 0), expected) << "x=" << x;
@@ -161,7 +165,7 @@ TEST(ShearRows, PositionsAreMeasuredAgainstTheWholeImage) {
 
 struct ProgressCase {
     const char* name;
-    std::int32_t shape;
+    Shape shape;
     ProcessRect rect;
     std::vector<std::int32_t> expected;
 };
@@ -173,7 +177,7 @@ TEST_P(ProgressTest, ReportsOncePerLineAndWritesOnlyInsideTheRectangle) {
     const Image source = Pattern(6, 5);
     Image destination = Filled(6, 5);
     Recorder recorder;
-    Shear(source, destination, c.rect, Settings(c.shape, 40, Repeat, 1), SinkFor(recorder));
+    Shear(source, destination, c.rect, Settings(c.shape, 40, Mode::Repeat, 1), SinkFor(recorder));
     EXPECT_EQ(recorder.done, c.expected);
     EXPECT_EQ(recorder.totals, std::vector<std::int32_t>(c.expected.size(), kProgressTotal));
     EXPECT_EQ(recorder.userData,
@@ -188,16 +192,16 @@ TEST_P(ProgressTest, ReportsOncePerLineAndWritesOnlyInsideTheRectangle) {
 
 INSTANTIATE_TEST_SUITE_P(
     Passes, ProgressTest,
-    testing::Values(ProgressCase{"RowsTwo", TopAndBottom, {1, 1, 5, 3}, {0, 5000}},
-                    ProgressCase{"RowsThree", Bottom, {0, 2, 6, 5}, {0, 3333, 6666}},
-                    ProgressCase{"RowsFour", Top, {2, 0, 4, 4}, {0, 2500, 5000, 7500}},
-                    ProgressCase{"RowsNoRows", Top, {1, 3, 5, 3}, {}},
-                    ProgressCase{"RowsNoRowsNoColumns", Top, {2, 2, 2, 2}, {}},
-                    ProgressCase{"RowsWithoutColumns", TopAndBottom, {3, 1, 3, 4}, {0, 3333, 6666}},
-                    ProgressCase{"ColumnsThree", LeftAndRight, {1, 0, 4, 5}, {0, 3333, 6666}},
-                    ProgressCase{"ColumnsTwo", Right, {4, 1, 6, 4}, {0, 5000}},
-                    ProgressCase{"ColumnsNoColumns", Left, {2, 0, 2, 5}, {}},
-                    ProgressCase{"ColumnsWithoutRows", Left, {0, 4, 6, 4}, {0, 1666, 3333, 5000, 6666, 8333}}),
+    testing::Values(ProgressCase{"RowsTwo", Shape::TopAndBottom, {1, 1, 5, 3}, {0, 5000}},
+                    ProgressCase{"RowsThree", Shape::Bottom, {0, 2, 6, 5}, {0, 3333, 6666}},
+                    ProgressCase{"RowsFour", Shape::Top, {2, 0, 4, 4}, {0, 2500, 5000, 7500}},
+                    ProgressCase{"RowsNoRows", Shape::Top, {1, 3, 5, 3}, {}},
+                    ProgressCase{"RowsNoRowsNoColumns", Shape::Top, {2, 2, 2, 2}, {}},
+                    ProgressCase{"RowsWithoutColumns", Shape::TopAndBottom, {3, 1, 3, 4}, {0, 3333, 6666}},
+                    ProgressCase{"ColumnsThree", Shape::LeftAndRight, {1, 0, 4, 5}, {0, 3333, 6666}},
+                    ProgressCase{"ColumnsTwo", Shape::Right, {4, 1, 6, 4}, {0, 5000}},
+                    ProgressCase{"ColumnsNoColumns", Shape::Left, {2, 0, 2, 5}, {}},
+                    ProgressCase{"ColumnsWithoutRows", Shape::Left, {0, 4, 6, 4}, {0, 1666, 3333, 5000, 6666, 8333}}),
     [](const testing::TestParamInfo<ProgressCase>& info) { return std::string(info.param.name); });
 
 // A rectangle turned inside out in the direction of the lines (right < left
@@ -205,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
 // reports each line once and writes nothing.
 struct InvertedCase {
     const char* name;
-    std::int32_t shape;
+    Shape shape;
     ProcessRect rect;
     std::vector<std::int32_t> expected;
 };
@@ -218,17 +222,19 @@ TEST_P(InvertedRectangleTest, ReportsEveryLineAndWritesNothing) {
     const Image source = Pattern(8, 8);
     Image destination = Filled(8, 8);
     Recorder recorder;
-    Shear(source, destination, c.rect, Settings(c.shape, 50, mode, 0), SinkFor(recorder));
+    Shear(source, destination, c.rect, Settings(c.shape, 50, static_cast<Mode>(mode), 0), SinkFor(recorder));
     EXPECT_EQ(recorder.done, c.expected);
     EXPECT_EQ(destination.pixels, Filled(8, 8).pixels);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     AllModes, InvertedRectangleTest,
-    testing::Combine(testing::Values(InvertedCase{"RowsRightBeforeLeft", TopAndBottom, {5, 0, 2, 3}, {0, 3333, 6666}},
-                                     InvertedCase{"RowsClippedToNothing", Bottom, {8, 0, 0, 3}, {0, 3333, 6666}},
-                                     InvertedCase{"ColumnsBottomAboveTop", LeftAndRight, {0, 5, 3, 2}, {0, 3333, 6666}},
-                                     InvertedCase{"ColumnsSinglePixelHigh", Right, {0, 1, 1, 0}, {0}}),
+    testing::Combine(testing::Values(InvertedCase{"RowsRightBeforeLeft", Shape::TopAndBottom, {5, 0, 2, 3},
+                                                  {0, 3333, 6666}},
+                                     InvertedCase{"RowsClippedToNothing", Shape::Bottom, {8, 0, 0, 3}, {0, 3333, 6666}},
+                                     InvertedCase{"ColumnsBottomAboveTop", Shape::LeftAndRight, {0, 5, 3, 2},
+                                                  {0, 3333, 6666}},
+                                     InvertedCase{"ColumnsSinglePixelHigh", Shape::Right, {0, 1, 1, 0}, {0}}),
                      testing::Range(0, kUndefinedAreaModeCount)),
     [](const testing::TestParamInfo<std::tuple<InvertedCase, std::int32_t>>& info) {
         return std::string(std::get<0>(info.param).name) + "_Mode" + std::to_string(std::get<1>(info.param));
@@ -237,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ShearRows, RunsWithoutACallback) {
     const Image source = Pattern(3, 3);
     Image destination = Filled(3, 3);
-    Shear(source, destination, ProcessRect{0, 0, 3, 3}, Settings(Top, 100, EdgePixel));
+    Shear(source, destination, ProcessRect{0, 0, 3, 3}, Settings(Shape::Top, 100, Mode::EdgePixel));
     // The last of three rows shifts by A / 3 = 1.
     EXPECT_EQ(destination.at(2, 2), source.at(1, 2));
 }
@@ -248,7 +254,7 @@ TEST(ShearColumns, LeftAtFullDimensionMovesTheLeftColumnDownByTheHeight) {
     const std::int32_t h = 7;
     const Image source = Pattern(5, h);
     Image destination = Filled(5, h);
-    Shear(source, destination, ProcessRect{0, 0, 5, h}, Settings(Left, 100, Fold, 1));
+    Shear(source, destination, ProcessRect{0, 0, 5, h}, Settings(Shape::Left, 100, Mode::Fold, 1));
     // Positions -h..-1 are all OutsideBefore; Fold mirrors them to h-1..0.
     for (std::int32_t y = 0; y < h; ++y) {
         EXPECT_EQ(destination.at(0, y), WithoutAlpha(source.at(0, h - 1 - y))) << "y=" << y;
@@ -264,7 +270,7 @@ Image Transposed(const Image& image) {
 
 // Columns are rows with the axes exchanged: shearing the transposed image's
 // columns must give the transposed result of shearing the rows.
-class AxisSymmetryTest : public testing::TestWithParam<std::tuple<std::int32_t, std::int32_t, std::int32_t>> {};
+class AxisSymmetryTest : public testing::TestWithParam<std::tuple<Shape, std::int32_t, std::int32_t>> {};
 
 TEST_P(AxisSymmetryTest, ColumnsMatchTransposedRows) {
     const auto [rowShape, mode, dimension] = GetParam();
@@ -273,18 +279,51 @@ TEST_P(AxisSymmetryTest, ColumnsMatchTransposedRows) {
     for (std::int32_t transparent : {0, 1}) {
         const PixelBGRA fill{9, 99, 199, 222};
         Image rows = Filled(7, 5);
-        Shear(source, rows, rect, Settings(rowShape, dimension, mode, transparent, fill));
+        Shear(source, rows, rect, Settings(rowShape, dimension, static_cast<Mode>(mode), transparent, fill));
         const Image sourceT = Transposed(source);
         Image columns = Filled(5, 7);
         Shear(sourceT, columns, ProcessRect{rect.top, rect.left, rect.bottom, rect.right},
-            Settings(rowShape + LeftAndRight, dimension, mode, transparent, fill));
+            Settings(static_cast<Shape>(ValueOf(rowShape) + ValueOf(Shape::LeftAndRight)), dimension,
+                     static_cast<Mode>(mode), transparent, fill));
         EXPECT_EQ(Transposed(columns).pixels, rows.pixels) << "transparent=" << transparent;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllShapesAndModes, AxisSymmetryTest,
-                         testing::Combine(testing::Values(TopAndBottom, Top, Bottom),
+                         testing::Combine(testing::Values(Shape::TopAndBottom, Shape::Top, Shape::Bottom),
                                           testing::Range(0, kUndefinedAreaModeCount),
                                           testing::Values(-100, -37, 13, 100)));
+
+// ---- A shape value that names no shape ----
+
+// Such a value must not pick a profile from past the end of the table: no
+// pass writes or reports anything, and the dispatcher says it ran none.
+class UnknownShapeTest : public testing::TestWithParam<std::int32_t> {};
+
+TEST_P(UnknownShapeTest, NothingIsWrittenOrReported) {
+    const Image source = Pattern(5, 4);
+    ParallelogramSettings settings = Settings(Shape::Top, 60, Mode::Repeat);
+    settings.shape = GetParam();
+    const ProcessRect rect{0, 0, 5, 4};
+    using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t,
+                          const ProgressSink&, const ParallelogramSettings&);
+    for (const Pass pass : {ShearRows, ShearColumns}) {
+        Image destination = Filled(5, 4);
+        Recorder recorder;
+        pass(source.pixels.data(), destination.pixels.data(), rect, 5, 4, SinkFor(recorder), settings);
+        EXPECT_EQ(destination.pixels, Filled(5, 4).pixels);
+        EXPECT_TRUE(recorder.done.empty());
+    }
+    Image destination = Filled(5, 4);
+    Recorder recorder;
+    EXPECT_FALSE(ShearRectangle(source.pixels.data(), destination.pixels.data(), rect, 5, 4, SinkFor(recorder),
+                                settings));
+    EXPECT_EQ(destination.pixels, Filled(5, 4).pixels);
+    EXPECT_TRUE(recorder.done.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(OutOfRange, UnknownShapeTest,
+                         testing::Values(-1, kShapeKindCount, 1000, std::numeric_limits<std::int32_t>::min(),
+                                         std::numeric_limits<std::int32_t>::max()));
 
 }  // namespace

@@ -48,6 +48,35 @@ TEST(OffsetProfile, TableOrderIsBothFirstLast) {
     EXPECT_EQ(OffsetProfiles[2], &ProfileLast);
 }
 
+// What each stored shape value means: whether it names a shape, which axis
+// it shifts, and which profile its lines follow.
+struct ShapeCase {
+    std::int32_t value;
+    bool valid;
+    bool rows;
+    OffsetProfile profile;  // for valid values
+};
+
+TEST(ShapeKind, EachValuePicksItsAxisAndProfile) {
+    const ShapeCase cases[] = {
+        {ValueOf(ShapeKind::TopAndBottom), true, true, ProfileBoth},
+        {ValueOf(ShapeKind::Top), true, true, ProfileFirst},
+        {ValueOf(ShapeKind::Bottom), true, true, ProfileLast},
+        {ValueOf(ShapeKind::LeftAndRight), true, false, ProfileBoth},
+        {ValueOf(ShapeKind::Left), true, false, ProfileFirst},
+        {ValueOf(ShapeKind::Right), true, false, ProfileLast},
+        {-1, false, false, nullptr},
+        {kShapeKindCount, false, false, nullptr},
+    };
+    for (const ShapeCase& c : cases) {
+        EXPECT_EQ(IsValidShape(c.value), c.valid) << c.value;
+        EXPECT_EQ(IsRowShape(c.value), c.rows) << c.value;
+        if (!c.valid) continue;
+        EXPECT_EQ(IsRowShape(static_cast<ShapeKind>(c.value)), c.rows) << c.value;
+        EXPECT_EQ(ProfileOf(static_cast<ShapeKind>(c.value)), c.profile) << c.value;
+    }
+}
+
 TEST(ShearAmplitude, EqualsTheExtentAtFullDimension) {
     EXPECT_EQ(ShearAmplitude(4, 50), 2.0);
     EXPECT_EQ(ShearAmplitude(37, 100), 37.0);

@@ -8,6 +8,8 @@
 
 namespace {
 
+using Mode = UndefinedAreaMode;
+
 // ---- ClassifyPosition ----
 
 struct ClassifyCase {
@@ -83,8 +85,8 @@ LineImage MakeLineImage(Axis axis, std::int32_t length) {
     return image;
 }
 
-PixelBGRA Sample(Axis axis, const LineImage& image, double p, std::int32_t mode) {
-    const UndefinedAreaPolicy policy{mode, kFill, 0};
+PixelBGRA Sample(Axis axis, const LineImage& image, double p, Mode mode) {
+    const UndefinedAreaPolicy policy{ValueOf(mode), kFill, 0};
     const std::int32_t n = axis == Axis::Rows ? image.w : image.h;
     const SampleRegion region = ClassifyPosition(p, n);
     const PixelBGRA* source = image.pixels.data();
@@ -94,7 +96,7 @@ PixelBGRA Sample(Axis axis, const LineImage& image, double p, std::int32_t mode)
                    : SampleColumnInterior(source, image.x, image.y, p, image.w, image.h, policy);
     }
     const PixelSampler sampler =
-        axis == Axis::Rows ? RowSamplers[region][mode] : ColumnSamplers[region][mode];
+        axis == Axis::Rows ? RowSamplers[region][ValueOf(mode)] : ColumnSamplers[region][ValueOf(mode)];
     return sampler(source, image.x, image.y, p, image.w, image.h, policy);
 }
 
@@ -110,7 +112,7 @@ PixelBGRA Resolve(Ref ref) {
 
 struct SamplerCase {
     const char* name;
-    std::int32_t mode;
+    Mode mode;
     double p;
     Ref first;
     double t;
@@ -139,51 +141,51 @@ TEST_P(SamplerTest, TakesTheRightPixelsAndWeights) {
 // boundaries named for each mode.
 const SamplerCase kSamplerCases[] = {
     // Interior.
-    {"InteriorStart", EdgePixel, 0.0, L0, 1.0, L0},
-    {"InteriorMiddle", Repeat, 1.5, L1, 0.5, L2},
-    {"InteriorQuarter", Fold, 0.25, L0, 0.75, L1},
-    {"InteriorEnd", OriginalPixel, 3.0, L3, 1.0, L3},
+    {"InteriorStart", Mode::EdgePixel, 0.0, L0, 1.0, L0},
+    {"InteriorMiddle", Mode::Repeat, 1.5, L1, 0.5, L2},
+    {"InteriorQuarter", Mode::Fold, 0.25, L0, 0.75, L1},
+    {"InteriorEnd", Mode::OriginalPixel, 3.0, L3, 1.0, L3},
     // EdgePixel.
-    {"EdgeOutsideBefore", EdgePixel, -1.25, L0, 1.0, L0},
-    {"EdgePartialBefore", EdgePixel, -0.75, L0, 1.0, L0},
-    {"EdgePartialAfter", EdgePixel, 3.25, L3, 1.0, L3},
-    {"EdgeOutsideAfter", EdgePixel, 4.5, L3, 1.0, L3},
+    {"EdgeOutsideBefore", Mode::EdgePixel, -1.25, L0, 1.0, L0},
+    {"EdgePartialBefore", Mode::EdgePixel, -0.75, L0, 1.0, L0},
+    {"EdgePartialAfter", Mode::EdgePixel, 3.25, L3, 1.0, L3},
+    {"EdgeOutsideAfter", Mode::EdgePixel, 4.5, L3, 1.0, L3},
     // OriginalPixel: the own pixel whatever p is, outside.
-    {"OriginalOutsideBefore", OriginalPixel, -1.25, Own, 1.0, Own},
-    {"OriginalOutsideBeforeAtMinusOne", OriginalPixel, -1.0, Own, 1.0, Own},
-    {"OriginalOutsideBeforeFar", OriginalPixel, -4.0, Own, 1.0, Own},
-    {"OriginalPartialBefore", OriginalPixel, -0.75, Own, 0.75, L0},
-    {"OriginalPartialAfter", OriginalPixel, 3.25, L3, 0.75, Own},
-    {"OriginalOutsideAfter", OriginalPixel, 4.5, Own, 1.0, Own},
-    {"OriginalOutsideAfterFar", OriginalPixel, 7.0, Own, 1.0, Own},
+    {"OriginalOutsideBefore", Mode::OriginalPixel, -1.25, Own, 1.0, Own},
+    {"OriginalOutsideBeforeAtMinusOne", Mode::OriginalPixel, -1.0, Own, 1.0, Own},
+    {"OriginalOutsideBeforeFar", Mode::OriginalPixel, -4.0, Own, 1.0, Own},
+    {"OriginalPartialBefore", Mode::OriginalPixel, -0.75, Own, 0.75, L0},
+    {"OriginalPartialAfter", Mode::OriginalPixel, 3.25, L3, 0.75, Own},
+    {"OriginalOutsideAfter", Mode::OriginalPixel, 4.5, Own, 1.0, Own},
+    {"OriginalOutsideAfterFar", Mode::OriginalPixel, 7.0, Own, 1.0, Own},
     // Repeat: outside positions shift by n.
-    {"RepeatOutsideBefore", Repeat, -1.25, L2, 0.25, L3},
-    {"RepeatOutsideBeforeAtMinusOne", Repeat, -1.0, L3, 1.0, L3},
-    {"RepeatOutsideBeforeFar", Repeat, -4.0, L0, 1.0, L0},
-    {"RepeatPartialBefore", Repeat, -0.75, L3, 0.75, L0},
-    {"RepeatPartialBeforeQuarter", Repeat, -0.25, L3, 0.25, L0},
-    {"RepeatPartialAfter", Repeat, 3.25, L3, 0.75, L0},
-    {"RepeatOutsideAfterAtN", Repeat, 4.0, L0, 1.0, L0},
-    {"RepeatOutsideAfter", Repeat, 4.5, L0, 0.5, L1},
-    {"RepeatOutsideAfterFar", Repeat, 7.0, L3, 1.0, L3},
+    {"RepeatOutsideBefore", Mode::Repeat, -1.25, L2, 0.25, L3},
+    {"RepeatOutsideBeforeAtMinusOne", Mode::Repeat, -1.0, L3, 1.0, L3},
+    {"RepeatOutsideBeforeFar", Mode::Repeat, -4.0, L0, 1.0, L0},
+    {"RepeatPartialBefore", Mode::Repeat, -0.75, L3, 0.75, L0},
+    {"RepeatPartialBeforeQuarter", Mode::Repeat, -0.25, L3, 0.25, L0},
+    {"RepeatPartialAfter", Mode::Repeat, 3.25, L3, 0.75, L0},
+    {"RepeatOutsideAfterAtN", Mode::Repeat, 4.0, L0, 1.0, L0},
+    {"RepeatOutsideAfter", Mode::Repeat, 4.5, L0, 0.5, L1},
+    {"RepeatOutsideAfterFar", Mode::Repeat, 7.0, L3, 1.0, L3},
     // Fold: mirror axes at -0.5 and n - 0.5.
-    {"FoldOutsideBeforeAtMinusOne", Fold, -1.0, L0, 1.0, L0},
-    {"FoldOutsideBefore", Fold, -1.25, L0, 0.75, L1},
-    {"FoldOutsideBeforeFar", Fold, -4.0, L3, 1.0, L3},
-    {"FoldPartialBefore", Fold, -0.75, L0, 1.0, L0},
-    {"FoldPartialAfter", Fold, 3.25, L3, 1.0, L3},
-    {"FoldOutsideAfterAtN", Fold, 4.0, L3, 1.0, L3},
-    {"FoldOutsideAfter", Fold, 4.5, L2, 0.5, L3},
-    {"FoldOutsideAfterFar", Fold, 7.0, L0, 1.0, L0},
+    {"FoldOutsideBeforeAtMinusOne", Mode::Fold, -1.0, L0, 1.0, L0},
+    {"FoldOutsideBefore", Mode::Fold, -1.25, L0, 0.75, L1},
+    {"FoldOutsideBeforeFar", Mode::Fold, -4.0, L3, 1.0, L3},
+    {"FoldPartialBefore", Mode::Fold, -0.75, L0, 1.0, L0},
+    {"FoldPartialAfter", Mode::Fold, 3.25, L3, 1.0, L3},
+    {"FoldOutsideAfterAtN", Mode::Fold, 4.0, L3, 1.0, L3},
+    {"FoldOutsideAfter", Mode::Fold, 4.5, L2, 0.5, L3},
+    {"FoldOutsideAfterFar", Mode::Fold, 7.0, L0, 1.0, L0},
     // DrawingColour and BackgroundColour behave alike.
-    {"DrawingOutsideBefore", DrawingColour, -1.25, Fill, 1.0, Fill},
-    {"DrawingPartialBefore", DrawingColour, -0.75, Fill, 0.75, L0},
-    {"DrawingPartialAfter", DrawingColour, 3.25, L3, 0.75, Fill},
-    {"DrawingOutsideAfter", DrawingColour, 4.5, Fill, 1.0, Fill},
-    {"BackgroundOutsideBefore", BackgroundColour, -1.25, Fill, 1.0, Fill},
-    {"BackgroundPartialBefore", BackgroundColour, -0.75, Fill, 0.75, L0},
-    {"BackgroundPartialAfter", BackgroundColour, 3.25, L3, 0.75, Fill},
-    {"BackgroundOutsideAfter", BackgroundColour, 4.5, Fill, 1.0, Fill},
+    {"DrawingOutsideBefore", Mode::DrawingColour, -1.25, Fill, 1.0, Fill},
+    {"DrawingPartialBefore", Mode::DrawingColour, -0.75, Fill, 0.75, L0},
+    {"DrawingPartialAfter", Mode::DrawingColour, 3.25, L3, 0.75, Fill},
+    {"DrawingOutsideAfter", Mode::DrawingColour, 4.5, Fill, 1.0, Fill},
+    {"BackgroundOutsideBefore", Mode::BackgroundColour, -1.25, Fill, 1.0, Fill},
+    {"BackgroundPartialBefore", Mode::BackgroundColour, -0.75, Fill, 0.75, L0},
+    {"BackgroundPartialAfter", Mode::BackgroundColour, 3.25, L3, 0.75, Fill},
+    {"BackgroundOutsideAfter", Mode::BackgroundColour, 4.5, Fill, 1.0, Fill},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, SamplerTest,
@@ -195,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(Table, SamplerTest,
 
 struct EndPixelCase {
     const char* name;
-    std::int32_t mode;
+    Mode mode;
     bool before;
 };
 
@@ -219,10 +221,10 @@ TEST_P(EndPixelTest, PartialRegionsReturnTheEndPixelWithoutSelfBlend) {
 INSTANTIATE_TEST_SUITE_P(
     EdgeAndFold, EndPixelTest,
     testing::Combine(testing::Values(Axis::Rows, Axis::Columns),
-                     testing::Values(EndPixelCase{"EdgeBefore", EdgePixel, true},
-                                     EndPixelCase{"EdgeAfter", EdgePixel, false},
-                                     EndPixelCase{"FoldBefore", Fold, true},
-                                     EndPixelCase{"FoldAfter", Fold, false})),
+                     testing::Values(EndPixelCase{"EdgeBefore", Mode::EdgePixel, true},
+                                     EndPixelCase{"EdgeAfter", Mode::EdgePixel, false},
+                                     EndPixelCase{"FoldBefore", Mode::Fold, true},
+                                     EndPixelCase{"FoldAfter", Mode::Fold, false})),
     [](const testing::TestParamInfo<std::tuple<Axis, EndPixelCase>>& info) {
         return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") +
                std::get<1>(info.param).name;
@@ -232,7 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct OnePixelCase {
     const char* name;
-    std::int32_t mode;
+    Mode mode;
     double p;
     bool selfBlend;  // Repeat: the pixel blended with itself at weight 1 - p
 };
@@ -254,14 +256,14 @@ TEST_P(OnePixelLineTest, StaysInsideTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, OnePixelLineTest,
     testing::Combine(testing::Values(Axis::Rows, Axis::Columns),
-                     testing::Values(OnePixelCase{"Interior", EdgePixel, 0.0, false},
-                                     OnePixelCase{"EdgeAfter", EdgePixel, 0.71, false},
-                                     OnePixelCase{"FoldAfter", Fold, 0.71, false},
-                                     OnePixelCase{"RepeatAfter", Repeat, 0.71, true},
-                                     OnePixelCase{"RepeatOutsideBefore", Repeat, -1.0, false},
-                                     OnePixelCase{"FoldOutsideBefore", Fold, -1.0, false},
-                                     OnePixelCase{"RepeatOutsideAfter", Repeat, 1.0, false},
-                                     OnePixelCase{"FoldOutsideAfter", Fold, 1.0, false})),
+                     testing::Values(OnePixelCase{"Interior", Mode::EdgePixel, 0.0, false},
+                                     OnePixelCase{"EdgeAfter", Mode::EdgePixel, 0.71, false},
+                                     OnePixelCase{"FoldAfter", Mode::Fold, 0.71, false},
+                                     OnePixelCase{"RepeatAfter", Mode::Repeat, 0.71, true},
+                                     OnePixelCase{"RepeatOutsideBefore", Mode::Repeat, -1.0, false},
+                                     OnePixelCase{"FoldOutsideBefore", Mode::Fold, -1.0, false},
+                                     OnePixelCase{"RepeatOutsideAfter", Mode::Repeat, 1.0, false},
+                                     OnePixelCase{"FoldOutsideAfter", Mode::Fold, 1.0, false})),
     [](const testing::TestParamInfo<std::tuple<Axis, OnePixelCase>>& info) {
         return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") +
                std::get<1>(info.param).name;
@@ -269,10 +271,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Samplers, FillWithoutAlphaFadesIntoAnOpaqueFirstPixel) {
     const PixelBGRA source[2] = {{0, 0, 0, 255}, {0, 0, 0, 255}};
-    const UndefinedAreaPolicy policy{DrawingColour, PixelBGRA{0, 0, 0, 0}, 1};
-    EXPECT_EQ(RowSamplers[PartialBefore][DrawingColour](source, 0, 0, -0.25, 2, 1, policy).alpha, 191);
-    EXPECT_EQ(ColumnSamplers[PartialBefore][DrawingColour](source, 0, 0, -0.25, 1, 2, policy).alpha,
-              191);
+    const UndefinedAreaPolicy policy{ValueOf(Mode::DrawingColour), PixelBGRA{0, 0, 0, 0}, 1};
+    const std::int32_t mode = ValueOf(Mode::DrawingColour);
+    EXPECT_EQ(RowSamplers[PartialBefore][mode](source, 0, 0, -0.25, 2, 1, policy).alpha, 191);
+    EXPECT_EQ(ColumnSamplers[PartialBefore][mode](source, 0, 0, -0.25, 1, 2, policy).alpha, 191);
 }
 
 }  // namespace

@@ -24,11 +24,17 @@ struct Name {
     std::int32_t value;
 };
 
-const Name kShapeNames[] = {{"top-bottom", TopAndBottom}, {"top", Top},   {"bottom", Bottom},
-                            {"left-right", LeftAndRight}, {"left", Left}, {"right", Right}};
-const Name kModeNames[] = {{"edge", EdgePixel},         {"original", OriginalPixel},
-                           {"repeat", Repeat},          {"fold", Fold},
-                           {"drawing", DrawingColour},  {"background", BackgroundColour}};
+const Name kShapeNames[] = {{"top-bottom", ValueOf(ShapeKind::TopAndBottom)}, {"top", ValueOf(ShapeKind::Top)},
+                            {"bottom", ValueOf(ShapeKind::Bottom)},
+                            {"left-right", ValueOf(ShapeKind::LeftAndRight)},
+                            {"left", ValueOf(ShapeKind::Left)},
+                            {"right", ValueOf(ShapeKind::Right)}};
+const Name kModeNames[] = {{"edge", ValueOf(UndefinedAreaMode::EdgePixel)},
+                           {"original", ValueOf(UndefinedAreaMode::OriginalPixel)},
+                           {"repeat", ValueOf(UndefinedAreaMode::Repeat)},
+                           {"fold", ValueOf(UndefinedAreaMode::Fold)},
+                           {"drawing", ValueOf(UndefinedAreaMode::DrawingColour)},
+                           {"background", ValueOf(UndefinedAreaMode::BackgroundColour)}};
 
 template <std::size_t N>
 bool ParseNamed(const std::string& text, const Name (&names)[N], std::int32_t* value) {
@@ -229,8 +235,8 @@ bool ShearImage(const Image& source, const Options& options, const ProgressSink&
                  "x" + std::to_string(source.height) + " image";
         return false;
     }
-    if (options.shape < TopAndBottom || options.shape > Right || options.mode < 0 ||
-        options.mode >= kUndefinedAreaModeCount || options.dimension < -100 || options.dimension > 100) {
+    if (!IsValidShape(options.shape) || !IsValidUndefinedAreaMode(options.mode) || options.dimension < -100 ||
+        options.dimension > 100) {
         *error = "shape, undefined-area mode or dimension out of range";
         return false;
     }
@@ -249,13 +255,8 @@ bool ShearImage(const Image& source, const Options& options, const ProgressSink&
     // its alpha, whatever the mode.
     if (options.transparent) settings.policy.fill.alpha = 0;
 
-    if (IsRowShape(settings.shape)) {
-        ShearRows(source.pixels.data(), result->pixels.data(), rect, source.width, source.height, sink, settings);
-    } else {
-        ShearColumns(source.pixels.data(), result->pixels.data(), rect, source.width, source.height, sink,
-                     settings);
-    }
-    return true;
+    return ShearRectangle(source.pixels.data(), result->pixels.data(), rect, source.width, source.height, sink,
+                          settings);
 }
 
 namespace {

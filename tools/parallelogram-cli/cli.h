@@ -26,9 +26,9 @@ struct Options {
     std::vector<std::string> inputs;  // one, or with --out-dir any number
     std::string output;               // without --out-dir
     std::string outDir;               // with --out-dir: each output is DIR/(the input's file name)
-    std::int32_t shape = TopAndBottom;
+    std::int32_t shape = ValueOf(ShapeKind::TopAndBottom);
     std::int32_t dimension = 0;
-    std::int32_t mode = EdgePixel;
+    std::int32_t mode = ValueOf(UndefinedAreaMode::EdgePixel);
     PixelBGRA fill{0, 0, 0, 255};  // opaque black
     bool transparent = false;
     bool hasRect = false;  // false: the whole image
