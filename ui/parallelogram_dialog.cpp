@@ -69,7 +69,15 @@ BOOL ParallelogramDialog::OnInitDialog() {
     selectionBounds = ProcessRect{0, 0, sourceWidth, sourceHeight};
     const std::uint8_t* mask = nullptr;
     GetSelectionBounds(&mask, &selectionBounds, sourceWidth, sourceHeight);
-    return TRUE;
+
+    // The dialog opens for typing a dimension.  The platform would focus the
+    // first tab stop, and checking a radio button has just made the checked
+    // shape button one: focus the edit here, its text selected so that
+    // typing replaces it, and tell the platform that the focus is set.
+    HWND edit = GetDlgItem(window, kDimensionEditId);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SetFocus(edit);
+    return FALSE;
 }
 
 INT_PTR ParallelogramDialog::HandleMessage(HWND dialogWindow, UINT message, WPARAM wParam,
