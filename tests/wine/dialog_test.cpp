@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "shear/pixel.h"
+#include "test_hooks.h"
 #include "ui/preview_math.h"
 #include "ui/preview_render.h"
 
@@ -32,7 +34,9 @@ struct Host {
 using SetupFunction = std::int32_t(WINAPI*)(std::int32_t, HWND, const PixelBGRA*, std::int32_t,
                                             std::int32_t);
 SetupFunction setupExport = nullptr;
-std::string pluginDirectory;  // private copy of the DLL; its settings file lives here
+SetupFunction hookedSetupExport = nullptr;  // the hooked test build (test_hooks.h)
+HMODULE pluginModule = nullptr;
+std::string pluginDirectory;  // private copies of the DLLs; their settings file lives here
 
 std::string IniPath() { return pluginDirectory + "\\knfilters.ini"; }
 
@@ -91,13 +95,13 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 // Opens the dialog over the image; returns RXF_Setup's result.
 std::int32_t RunDialog(const std::vector<PixelBGRA>& image, int width, int height,
-                       std::function<void(HWND)> drive) {
+                       std::function<void(HWND)> drive, SetupFunction setup = nullptr) {
     driver = std::move(drive);
     driverRan = false;
     startTick = GetTickCount();
     timerId = SetTimer(nullptr, 0, 30, OnTimer);
-    const std::int32_t result =
-        setupExport(0, nullptr, image.empty() ? nullptr : image.data(), width, height);
+    const std::int32_t result = (setup != nullptr ? setup : setupExport)(
+        0, nullptr, image.empty() ? nullptr : image.data(), width, height);
     KillTimer(nullptr, timerId);
     EXPECT_TRUE(driverRan) << "the dialog never appeared";
     return result;
@@ -228,6 +232,52 @@ TEST_F(DialogTest, ResourcesCarryTheirJapaneseTexts) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, 1065), BST_CHECKED);
         EXPECT_EQ(Text(dialog, 1059), L"0");
         EXPECT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCURSEL, 0, 0), 0);
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, OpensWithTheFocusOnTheDimensionEdit) {
+    WriteIni("[Parallelogram]\r\nshape=4\r\ndimension=12\r\n");
+    RunDialog(image, 40, 30, [](HWND dialog) {
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), 1059);
+        DWORD start = 0, end = 0;
+        SendMessageW(Item(dialog, 1059), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << "typing replaces the whole text";
+        EXPECT_EQ(end, 2u) << "typing replaces the whole text";
+        PressCancel(dialog);
+    });
+}
+
+// A click on the up-down control's upper or lower half.
+void ClickSpin(HWND dialog, bool up) {
+    HWND spin = Item(dialog, 1060);
+    RECT client;
+    GetClientRect(spin, &client);
+    const LPARAM where = MAKELPARAM(client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4);
+    SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendMessageW(spin, WM_LBUTTONUP, 0, where);
+}
+
+TEST_F(DialogTest, UpDownStepsTheEditAndTheSliderWithinMinusToPlusHundred) {
+    struct SpinCase {
+        int start;
+        bool up;
+        int expected;
+    };
+    const SpinCase cases[] = {{7, true, 8}, {7, false, 6}, {100, true, 100}, {-100, false, -100}};
+    RunDialog(image, 40, 30, [&](HWND dialog) {
+        int low = 0, high = 0;
+        SendMessageW(Item(dialog, 1060), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
+                     reinterpret_cast<LPARAM>(&high));
+        EXPECT_EQ(low, -100);
+        EXPECT_EQ(high, 100);
+        for (const SpinCase& c : cases) {
+            SetDlgItemInt(dialog, 1059, static_cast<UINT>(c.start), TRUE);
+            ClickSpin(dialog, c.up);
+            EXPECT_EQ(Text(dialog, 1059), std::to_wstring(c.expected)) << c.start << (c.up ? " up" : " down");
+            EXPECT_EQ(SliderPos(dialog), c.expected) << c.start << (c.up ? " up" : " down");
+        }
         PressCancel(dialog);
     });
 }
@@ -398,28 +448,36 @@ void ExpectPaneEquals(const PaneShot& shot, const ExpectedPane& expected) {
     EXPECT_EQ(wrong, 0);
 }
 
+// The pane's size in pixels, from a dialog opened for the purpose.
+SIZE PaneSize(const std::vector<PixelBGRA>& image, int width, int height) {
+    SIZE size{0, 0};
+    RunDialog(image, width, height, [&](HWND dialog) {
+        RECT client;
+        GetClientRect(Item(dialog, 1005), &client);
+        size = SIZE{client.right, client.bottom};
+        PressCancel(dialog);
+    });
+    return size;
+}
+
 TEST_F(DialogTest, ASmallImageIsCentredWithTheOddMarginRightAndBelow) {
-    // 50% alpha so that the checkerboard shows through.
-    const int w = 41, h = 31;
+    // Three pixels narrower and shorter than the pane: one margin column on
+    // the left and two on the right, one row above and two below.  50% alpha
+    // so that the checkerboard shows through.
+    const SIZE pane = PaneSize(image, 40, 30);
+    ASSERT_GT(pane.cx, 3);
+    ASSERT_GT(pane.cy, 3);
+    const int w = pane.cx - 3, h = pane.cy - 3;
     const auto translucent = CoordinateImage(w, h, 128);
     WriteIni("[Parallelogram]\r\npreview=1\r\n");
     RunDialog(translucent, w, h, [&](HWND dialog) {
-        const PaneShot shot = ReadPane(dialog);
         Click(dialog, 1006);
         Click(dialog, 1006);  // a synchronous redraw of the unchanged image
         const PaneShot now = ReadPane(dialog);
         ExpectedPane expected(now.width, now.height);
-        const PreviewPoint destination{(now.width - w) / 2, (now.height - h) / 2};
         RenderUnchanged(expected, PreviewImage{translucent.data(), w, h},
-                        PreviewWindow{destination, {0, 0}, {w, h}});
+                        PreviewWindow{{1, 1}, {0, 0}, {w, h}});
         ExpectPaneEquals(now, expected);
-        // The spare column and row are on the right and at the bottom.
-        const int left = destination.x, right = now.width - (destination.x + w);
-        const int top = destination.y, bottom = now.height - (destination.y + h);
-        EXPECT_TRUE(right == left || right == left + 1);
-        EXPECT_TRUE(bottom == top || bottom == top + 1);
-        EXPECT_TRUE((now.width - w) % 2 == 0 || right == left + 1);
-        (void)shot;
         PressCancel(dialog);
     });
 }
@@ -458,6 +516,107 @@ TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
         EXPECT_EQ(corner.green, (h - 1) & 0xFF);
         PressCancel(dialog);
     });
+}
+
+// The cursor the pane set last, compared with the plug-in's own resources.
+HCURSOR PluginCursor(int id) { return LoadCursorW(pluginModule, MAKEINTRESOURCEW(id)); }
+
+TEST_F(DialogTest, CursorsShowAnOpenHandOverAPannablePaneAndAClosedOneWhileDragging) {
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    const auto big = CoordinateImage(400, 30);  // pans horizontally only
+    RunDialog(big, 400, 30, [&](HWND dialog) {
+        HWND pane = Item(dialog, 1005);
+        ASSERT_NE(PluginCursor(107), nullptr);
+        ASSERT_NE(PluginCursor(108), nullptr);
+        SetCursor(arrow);
+        SendMessageW(pane, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+        EXPECT_EQ(GetCursor(), PluginCursor(107)) << "hovering";
+        SetCursor(arrow);
+        SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+        EXPECT_EQ(GetCursor(), PluginCursor(108)) << "drag started";
+        SetCursor(arrow);
+        SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 20));
+        EXPECT_EQ(GetCursor(), PluginCursor(108)) << "dragging";
+        SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(25, 20));
+        PressCancel(dialog);
+    });
+    RunDialog(image, 40, 30, [&](HWND dialog) {  // the image fits
+        HWND pane = Item(dialog, 1005);
+        SetCursor(arrow);
+        SendMessageW(pane, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+        SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+        EXPECT_EQ(GetCapture(), nullptr);
+        SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 20));
+        SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(25, 20));
+        EXPECT_EQ(GetCursor(), arrow);
+        PressCancel(dialog);
+    });
+}
+
+// What the pane shows in its error state: the two-line error text drawn
+// over whatever was there, in the default font and colour of its DC.
+PaneShot ExpectedErrorText(HWND dialog, const PaneShot& underneath, int error) {
+    HWND pane = Item(dialog, 1005);
+    PaneShot expected = underneath;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = expected.width;
+    info.bmiHeader.biHeight = -expected.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(pane);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    std::copy(underneath.pixels.begin(), underneath.pixels.end(), static_cast<PixelBGRA*>(bits));
+    SelectObject(memory, GetCurrentObject(screen, OBJ_FONT));
+    SetTextColor(memory, GetTextColor(screen));
+    SetBkMode(memory, TRANSPARENT);
+    RECT client{0, 0, expected.width, expected.height};
+    const std::string text = "プレビューエラー！\nエラー番号 " + std::to_string(error);
+    DrawTextA(memory, text.c_str(), -1, &client, 0);
+    GdiFlush();
+    const auto* data = static_cast<const PixelBGRA*>(bits);
+    expected.pixels.assign(data, data + expected.width * expected.height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(pane, screen);
+    return expected;
+}
+
+TEST_F(DialogTest, APaneInItsErrorStateShowsTheErrorTextAndIsDisabled) {
+    WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=40\r\npreview=1\r\n");
+    RunDialog(image, 40, 30, [](HWND dialog) {
+        HWND pane = Item(dialog, 1005);
+        EXPECT_TRUE(IsWindowEnabled(pane));
+        // The hook makes the next rendering write one pixel outside the pane.
+        SendMessageW(dialog, kHookFailPaneMessage, 0, 0);
+        MarkPane(dialog);
+        Click(dialog, 1067);
+        EXPECT_FALSE(PaneRedrawn(dialog)) << "the failing frame is not shown";
+        EXPECT_FALSE(IsWindowEnabled(pane));
+        // From now on every redraw shows the text over what was there.
+        for (int shape : {1068, 1065}) {
+            MarkPane(dialog);
+            const PaneShot marked = ReadPane(dialog);
+            Click(dialog, shape);
+            const PaneShot shown = ReadPane(dialog);
+            const PaneShot expected = ExpectedErrorText(dialog, marked, 6);
+            ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
+            int differing = 0, text = 0;
+            for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
+                const int x = static_cast<int>(i) % shown.width, y = static_cast<int>(i) / shown.width;
+                if (shown.At(x, y) != expected.At(x, y)) ++differing;
+                if (marked.At(x, y) != expected.At(x, y)) ++text;
+            }
+            EXPECT_EQ(differing, 0) << "after clicking " << shape;
+            EXPECT_GT(text, 0) << "the error text draws something";
+        }
+        PressCancel(dialog);
+    }, hookedSetupExport);
 }
 
 TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
@@ -522,8 +681,8 @@ extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data
 // Copies the plug-in next to a private settings file and loads it.
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PARALLELOGRAM.DLL [gtest options]\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PARALLELOGRAM.DLL HOOKED.DLL [gtest options]\n", argv[0]);
         return 2;
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
@@ -538,18 +697,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot copy %s\n", argv[1]);
         return 2;
     }
-    HMODULE plugin = LoadLibraryA(dll.c_str());
-    if (plugin == nullptr) {
-        std::fprintf(stderr, "cannot load %s\n", dll.c_str());
+    const std::string hooked = pluginDirectory + "\\" + kHookedPluginName;
+    if (!CopyFileA(argv[2], hooked.c_str(), FALSE)) {
+        std::fprintf(stderr, "cannot copy %s\n", argv[2]);
+        return 2;
+    }
+    pluginModule = LoadLibraryA(dll.c_str());
+    HMODULE hookedModule = LoadLibraryA(hooked.c_str());
+    if (pluginModule == nullptr || hookedModule == nullptr) {
+        std::fprintf(stderr, "cannot load the plug-ins from %s\n", pluginDirectory.c_str());
         return 2;
     }
     setupExport = reinterpret_cast<SetupFunction>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "RXF_Setup")));
-    if (setupExport == nullptr) return 2;
+        reinterpret_cast<void*>(GetProcAddress(pluginModule, "RXF_Setup")));
+    hookedSetupExport = reinterpret_cast<SetupFunction>(
+        reinterpret_cast<void*>(GetProcAddress(hookedModule, "RXF_Setup")));
+    if (setupExport == nullptr || hookedSetupExport == nullptr) return 2;
 
     const int result = RUN_ALL_TESTS();
-    FreeLibrary(plugin);
+    FreeLibrary(hookedModule);
+    FreeLibrary(pluginModule);
     DeleteFileA(IniPath().c_str());
+    DeleteFileA(hooked.c_str());
     DeleteFileA(dll.c_str());
     RemoveDirectoryA(pluginDirectory.c_str());
     return result;

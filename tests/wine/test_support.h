@@ -12,8 +12,10 @@
 
 #include "shear/passes.h"
 
-// The plug-in to test, as given on the command line (Unix or Windows path).
+// The plug-in to test and its hooked test build (test_hooks.h), as given on
+// the command line (Unix or Windows paths).
 extern std::string ThePluginPath;
+extern std::string TheHookedPluginPath;
 
 // "/a/b" becomes "Z:\a\b"; Windows paths are kept.
 std::string ToWindowsPath(const std::string& path);
@@ -66,14 +68,16 @@ std::vector<ProgressReport>& ProgressReports();
 extern std::int32_t TheProgressAnswer;
 std::int32_t WINAPI RecordProgress(std::int32_t done, std::int32_t total, ProgressUserData userData);
 
-// A private copy of the plug-in in its own directory, loaded by path.
+// A private copy of a plug-in (by default the one to test) in its own
+// directory, loaded by path.
 class PluginCopy {
 public:
-    PluginCopy();
+    explicit PluginCopy(const std::string& original = ThePluginPath,
+                        const std::string& fileName = "parallelogram.dll");
     ~PluginCopy();
     bool Loaded() const { return module != nullptr; }
     const std::string& Directory() const { return directory.Path(); }
-    std::string ModulePath() const { return directory.File("parallelogram.dll"); }
+    std::string ModulePath() const { return directory.File(fileName); }
 
     // Writes "knfilters.ini" beside the copy: section Parallelogram with the
     // given raw lines ("key=value").
@@ -90,6 +94,7 @@ public:
 
 private:
     TempDirectory directory;
+    std::string fileName;
     HMODULE module = nullptr;
 };
 
