@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -151,7 +153,10 @@ INSTANTIATE_TEST_SUITE_P(Names, ShapeAndModeNamesTest,
                                          NamedValueCase{"background", -1, BackgroundColour},
                                          NamedValueCase{"0", 0, 0}, NamedValueCase{"5", 5, 5},
                                          NamedValueCase{"6", -1, -1}, NamedValueCase{"Top", -1, -1},
-                                         NamedValueCase{"", -1, -1}));
+                                         NamedValueCase{"", -1, -1}),
+                         [](const testing::TestParamInfo<NamedValueCase>& info) {
+                             return "Text_" + TextName(info.param.text);
+                         });
 
 // ---- Colour parser ----
 
@@ -180,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ColourCase{"#", false, {}}, ColourCase{"11223344", false, {}},
                     ColourCase{"#1122334", false, {}}, ColourCase{"#112233445", false, {}},
                     ColourCase{"#11 23344", false, {}}, ColourCase{"#-1223344", false, {}},
-                    ColourCase{"#11223x44", false, {}}));
+                    ColourCase{"#11223x44", false, {}}),
+    [](const testing::TestParamInfo<ColourCase>& info) { return "Text_" + TextName(info.param.text); });
 
 // ---- Runs on files ----
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -143,7 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
                     PassCase{LeftAndRight, 55, BackgroundColour, {0, 0, 13, 11}},
                     PassCase{Left, 100, Fold, {1, 3, 13, 10}},
                     PassCase{Right, -100, Repeat, {0, 0, 13, 11}},
-                    PassCase{Right, 71, OriginalPixel, {4, 0, 9, 6}}));
+                    PassCase{Right, 71, OriginalPixel, {4, 0, 9, 6}}),
+    [](const testing::TestParamInfo<PassCase>& info) {
+        const PassCase& c = info.param;
+        return "Shape" + NumberName(c.shape) + "_Dimension" + NumberName(c.dimension) + "_Mode" +
+               NumberName(c.mode);
+    });
 
 // A small image with a mask: unselected pixels (0xFF) stay, any other byte
 // (also 254) is sheared; the bounds are those of the selected pixels.

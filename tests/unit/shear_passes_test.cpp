@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <string>
 #include <vector>
 
@@ -285,6 +287,11 @@ TEST_P(AxisSymmetryTest, ColumnsMatchTransposedRows) {
 INSTANTIATE_TEST_SUITE_P(AllShapesAndModes, AxisSymmetryTest,
                          testing::Combine(testing::Values(TopAndBottom, Top, Bottom),
                                           testing::Range(0, kUndefinedAreaModeCount),
-                                          testing::Values(-100, -37, 13, 100)));
+                                          testing::Values(-100, -37, 13, 100)),
+                         [](const testing::TestParamInfo<std::tuple<std::int32_t, std::int32_t, std::int32_t>>& info) {
+                             return "Shape" + NumberName(std::get<0>(info.param)) + "_Mode" +
+                                    NumberName(std::get<1>(info.param)) + "_Dimension" +
+                                    NumberName(std::get<2>(info.param));
+                         });
 
 }  // namespace

@@ -42,12 +42,6 @@ TEST(OffsetProfile, LastOfOneLineIsANegativeZeroThatLeavesCoordinatesAlone) {
     EXPECT_EQ(5 + offset, 5.0);
 }
 
-TEST(OffsetProfile, TableOrderIsBothFirstLast) {
-    EXPECT_EQ(OffsetProfiles[0], &ProfileBoth);
-    EXPECT_EQ(OffsetProfiles[1], &ProfileFirst);
-    EXPECT_EQ(OffsetProfiles[2], &ProfileLast);
-}
-
 TEST(ShearAmplitude, EqualsTheExtentAtFullDimension) {
     EXPECT_EQ(ShearAmplitude(4, 50), 2.0);
     EXPECT_EQ(ShearAmplitude(37, 100), 37.0);
