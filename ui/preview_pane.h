@@ -98,7 +98,3 @@ private:
 // The pane attached most recently; the subclassed control reaches it here.
 extern PreviewPane* CurrentPreviewPane;
 LRESULT CALLBACK PaneWindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Cursor resources of the pane.
-constexpr int kOpenHandCursor = 107;
-constexpr int kClosedHandCursor = 108;

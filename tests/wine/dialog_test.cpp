@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
 #include "shear/pixel.h"
 #include "test_hooks.h"
 #include "ui/preview_math.h"
@@ -117,17 +118,17 @@ std::wstring Text(HWND dialog, int id) {
     return text;
 }
 
-void SetEdit(HWND dialog, const wchar_t* text) { SetDlgItemTextW(dialog, 1059, text); }
-int SliderPos(HWND dialog) { return static_cast<int>(SendMessageW(Item(dialog, 1061), TBM_GETPOS, 0, 0)); }
+void SetEdit(HWND dialog, const wchar_t* text) { SetDlgItemTextW(dialog, IDC_DIMENSION_EDIT, text); }
+int SliderPos(HWND dialog) { return static_cast<int>(SendMessageW(Item(dialog, IDC_DIMENSION_SLIDER), TBM_GETPOS, 0, 0)); }
 void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 void Scroll(HWND dialog, int code, int position = 0) {
     SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(code, static_cast<WORD>(position)),
-                 reinterpret_cast<LPARAM>(Item(dialog, 1061)));
+                 reinterpret_cast<LPARAM>(Item(dialog, IDC_DIMENSION_SLIDER)));
 }
 void SelectMode(HWND dialog, int mode) {
-    SendMessageW(Item(dialog, 1064), CB_SETCURSEL, mode, 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1064, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(Item(dialog, 1064)));
+    SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_SETCURSEL, mode, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_UNDEFINED_AREA_COMBO, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Item(dialog, IDC_UNDEFINED_AREA_COMBO)));
 }
 void PressOk(HWND dialog) { Click(dialog, IDOK); }
 void PressCancel(HWND dialog) { Click(dialog, IDCANCEL); }
@@ -144,7 +145,7 @@ struct PaneShot {
 };
 
 PaneShot ReadPane(HWND dialog) {
-    HWND pane = Item(dialog, 1005);
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
     RECT client;
     GetClientRect(pane, &client);
     PaneShot shot;
@@ -176,7 +177,7 @@ PaneShot ReadPane(HWND dialog) {
 // Paints a marker over the pane; a redraw of the preview replaces it.
 const COLORREF kMarker = RGB(255, 0, 255);
 void MarkPane(HWND dialog) {
-    HWND pane = Item(dialog, 1005);
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
     HDC dc = GetDC(pane);
     RECT client;
     GetClientRect(pane, &client);
@@ -215,23 +216,23 @@ protected:
 TEST_F(DialogTest, ResourcesCarryTheirJapaneseTexts) {
     RunDialog(image, 40, 30, [](HWND dialog) {
         EXPECT_EQ(Text(dialog, IDCANCEL), L"キャンセル");
-        EXPECT_EQ(Text(dialog, 1006), L"プレビュー(&P)");
-        EXPECT_EQ(Text(dialog, 1062), L"透明(&T)");
+        EXPECT_EQ(Text(dialog, IDC_PREVIEW_CHECK), L"プレビュー(&P)");
+        EXPECT_EQ(Text(dialog, IDC_TRANSPARENT_CHECK), L"透明(&T)");
         const wchar_t* modes[] = {L"端の画素", L"元の画素", L"繰り返し", L"折り返し", L"描画色", L"背景色"};
-        ASSERT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCOUNT, 0, 0), 6);
+        ASSERT_EQ(SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_GETCOUNT, 0, 0), 6);
         for (int i = 0; i < 6; ++i) {
             wchar_t entry[32] = L"";
-            SendMessageW(Item(dialog, 1064), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+            SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
             EXPECT_EQ(std::wstring(entry), modes[i]);
         }
-        for (int id = 1065; id <= 1070; ++id) {
+        for (int id = IDC_SHAPE_FIRST; id <= IDC_SHAPE_LAST; ++id) {
             EXPECT_NE(SendMessageW(Item(dialog, id), BM_GETIMAGE, IMAGE_ICON, 0), 0) << id;
         }
-        EXPECT_TRUE(GetWindowLongW(Item(dialog, 1005), GWL_STYLE) & SS_NOTIFY);
+        EXPECT_TRUE(GetWindowLongW(Item(dialog, IDC_PREVIEW_PANE), GWL_STYLE) & SS_NOTIFY);
         // Defaults without a settings file.
-        EXPECT_EQ(IsDlgButtonChecked(dialog, 1065), BST_CHECKED);
-        EXPECT_EQ(Text(dialog, 1059), L"0");
-        EXPECT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHAPE_TOP_AND_BOTTOM), BST_CHECKED);
+        EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"0");
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_GETCURSEL, 0, 0), 0);
         PressCancel(dialog);
     });
 }
@@ -239,9 +240,9 @@ TEST_F(DialogTest, ResourcesCarryTheirJapaneseTexts) {
 TEST_F(DialogTest, OpensWithTheFocusOnTheDimensionEdit) {
     WriteIni("[Parallelogram]\r\nshape=4\r\ndimension=12\r\n");
     RunDialog(image, 40, 30, [](HWND dialog) {
-        EXPECT_EQ(GetDlgCtrlID(GetFocus()), 1059);
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_DIMENSION_EDIT);
         DWORD start = 0, end = 0;
-        SendMessageW(Item(dialog, 1059), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+        SendMessageW(Item(dialog, IDC_DIMENSION_EDIT), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                      reinterpret_cast<LPARAM>(&end));
         EXPECT_EQ(start, 0u) << "typing replaces the whole text";
         EXPECT_EQ(end, 2u) << "typing replaces the whole text";
@@ -251,7 +252,7 @@ TEST_F(DialogTest, OpensWithTheFocusOnTheDimensionEdit) {
 
 // A click on the up-down control's upper or lower half.
 void ClickSpin(HWND dialog, bool up) {
-    HWND spin = Item(dialog, 1060);
+    HWND spin = Item(dialog, IDC_DIMENSION_SPIN);
     RECT client;
     GetClientRect(spin, &client);
     const LPARAM where = MAKELPARAM(client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4);
@@ -268,14 +269,14 @@ TEST_F(DialogTest, UpDownStepsTheEditAndTheSliderWithinMinusToPlusHundred) {
     const SpinCase cases[] = {{7, true, 8}, {7, false, 6}, {100, true, 100}, {-100, false, -100}};
     RunDialog(image, 40, 30, [&](HWND dialog) {
         int low = 0, high = 0;
-        SendMessageW(Item(dialog, 1060), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
+        SendMessageW(Item(dialog, IDC_DIMENSION_SPIN), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
                      reinterpret_cast<LPARAM>(&high));
         EXPECT_EQ(low, -100);
         EXPECT_EQ(high, 100);
         for (const SpinCase& c : cases) {
-            SetDlgItemInt(dialog, 1059, static_cast<UINT>(c.start), TRUE);
+            SetDlgItemInt(dialog, IDC_DIMENSION_EDIT, static_cast<UINT>(c.start), TRUE);
             ClickSpin(dialog, c.up);
-            EXPECT_EQ(Text(dialog, 1059), std::to_wstring(c.expected)) << c.start << (c.up ? " up" : " down");
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), std::to_wstring(c.expected)) << c.start << (c.up ? " up" : " down");
             EXPECT_EQ(SliderPos(dialog), c.expected) << c.start << (c.up ? " up" : " down");
         }
         PressCancel(dialog);
@@ -300,9 +301,9 @@ TEST_F(DialogTest, EditAcceptsOnlyValidDimensionsAndPutsTheLastOneBack) {
     RunDialog(image, 40, 30, [&](HWND dialog) {
         for (const EditCase& c : cases) {
             SetEdit(dialog, L"35");
-            ASSERT_EQ(Text(dialog, 1059), L"35");
+            ASSERT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"35");
             SetEdit(dialog, c.typed);
-            EXPECT_EQ(Text(dialog, 1059), c.shown) << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), c.shown) << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
             EXPECT_EQ(SliderPos(dialog), c.value);
         }
         PressCancel(dialog);
@@ -325,10 +326,10 @@ TEST_F(DialogTest, SliderCodesMoveTheValueWithinTheRange) {
     };
     RunDialog(image, 40, 30, [&](HWND dialog) {
         for (const ScrollCase& c : cases) {
-            SetDlgItemInt(dialog, 1059, static_cast<UINT>(c.start), TRUE);
+            SetDlgItemInt(dialog, IDC_DIMENSION_EDIT, static_cast<UINT>(c.start), TRUE);
             Scroll(dialog, c.code, c.position);
             BOOL ok = FALSE;
-            EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog, 1059, &ok, TRUE)), c.expected)
+            EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog, IDC_DIMENSION_EDIT, &ok, TRUE)), c.expected)
                 << "start " << c.start << " code " << c.code;
             EXPECT_EQ(SliderPos(dialog), c.expected) << "start " << c.start << " code " << c.code;
         }
@@ -345,22 +346,22 @@ TEST_F(DialogTest, PreviewRedrawsOnlyForChangesThatMatterWhileItIsOn) {
             return PaneRedrawn(dialog);
         };
         EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"20"); }));
-        EXPECT_FALSE(redrawnBy([&] { Click(dialog, 1067); }));
-        EXPECT_FALSE(redrawnBy([&] { Click(dialog, 1062); }));
+        EXPECT_FALSE(redrawnBy([&] { Click(dialog, IDC_SHAPE_BOTTOM); }));
+        EXPECT_FALSE(redrawnBy([&] { Click(dialog, IDC_TRANSPARENT_CHECK); }));
         EXPECT_FALSE(redrawnBy([&] { SelectMode(dialog, 2); }));
         // ... except the preview box itself, in both directions.
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1006); }));
-        EXPECT_EQ(IsDlgButtonChecked(dialog, 1006), BST_CHECKED);
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1006); }));
-        Click(dialog, 1006);
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_PREVIEW_CHECK); }));
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK), BST_CHECKED);
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_PREVIEW_CHECK); }));
+        Click(dialog, IDC_PREVIEW_CHECK);
         // Preview on: every change that matters redraws at once.
         EXPECT_TRUE(redrawnBy([&] { SetEdit(dialog, L"30"); }));
         EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"30"); })) << "same value";
         EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"x"); })) << "refused text";
         EXPECT_TRUE(redrawnBy([&] { Scroll(dialog, TB_LINEDOWN); }));
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1068); }));
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1068); })) << "already checked";
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1062); }));
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT); }));
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT); })) << "already checked";
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_TRANSPARENT_CHECK); }));
         EXPECT_TRUE(redrawnBy([&] { SelectMode(dialog, 3); }));
         PressCancel(dialog);
     });
@@ -368,11 +369,11 @@ TEST_F(DialogTest, PreviewRedrawsOnlyForChangesThatMatterWhileItIsOn) {
 
 TEST_F(DialogTest, OkWritesTheFiveKeysInOrderIntoANewFile) {
     const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
-        Click(dialog, 1068);
+        Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT);
         SetEdit(dialog, L"-35");
         SelectMode(dialog, 4);
-        Click(dialog, 1062);
-        Click(dialog, 1006);
+        Click(dialog, IDC_TRANSPARENT_CHECK);
+        Click(dialog, IDC_PREVIEW_CHECK);
         PressOk(dialog);
     });
     EXPECT_EQ(result, 1);
@@ -385,8 +386,8 @@ TEST_F(DialogTest, OkKeepsEverythingElseInTheFile) {
     WriteIni("[Other]\r\nkeep=yes\r\n[Parallelogram]\r\nfavourite=blue\r\ndimension=12\r\n"
              "shape=5\r\n");
     const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
-        EXPECT_EQ(IsDlgButtonChecked(dialog, 1070), BST_CHECKED);
-        EXPECT_EQ(Text(dialog, 1059), L"12");
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHAPE_RIGHT), BST_CHECKED);
+        EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"12");
         EXPECT_EQ(SliderPos(dialog), 12);
         SetEdit(dialog, L"40");
         PressOk(dialog);
@@ -402,8 +403,8 @@ TEST_F(DialogTest, CancelEscapeAndCloseBoxLeaveTheFileAsItWas) {
     const std::function<void(HWND)> closers[] = {
         [](HWND dialog) { PressCancel(dialog); },
         [](HWND dialog) {
-            SetFocus(Item(dialog, 1059));
-            PostMessageW(Item(dialog, 1059), WM_KEYDOWN, VK_ESCAPE, 0);
+            SetFocus(Item(dialog, IDC_DIMENSION_EDIT));
+            PostMessageW(Item(dialog, IDC_DIMENSION_EDIT), WM_KEYDOWN, VK_ESCAPE, 0);
         },
         [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
     };
@@ -411,11 +412,11 @@ TEST_F(DialogTest, CancelEscapeAndCloseBoxLeaveTheFileAsItWas) {
         WriteIni(before);
         const std::int32_t result = RunDialog(image, 40, 30, [&](HWND dialog) {
             // A dimension outside the range opens as 0.
-            EXPECT_EQ(Text(dialog, 1059), L"0");
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"0");
             EXPECT_EQ(SliderPos(dialog), 0);
-            Click(dialog, 1065);
+            Click(dialog, IDC_SHAPE_TOP_AND_BOTTOM);
             SetEdit(dialog, L"77");
-            Click(dialog, 1006);
+            Click(dialog, IDC_PREVIEW_CHECK);
             close(dialog);
         });
         EXPECT_EQ(result, 0);
@@ -453,7 +454,7 @@ SIZE PaneSize(const std::vector<PixelBGRA>& image, int width, int height) {
     SIZE size{0, 0};
     RunDialog(image, width, height, [&](HWND dialog) {
         RECT client;
-        GetClientRect(Item(dialog, 1005), &client);
+        GetClientRect(Item(dialog, IDC_PREVIEW_PANE), &client);
         size = SIZE{client.right, client.bottom};
         PressCancel(dialog);
     });
@@ -471,8 +472,8 @@ TEST_F(DialogTest, ASmallImageIsCentredWithTheOddMarginRightAndBelow) {
     const auto translucent = CoordinateImage(w, h, 128);
     WriteIni("[Parallelogram]\r\npreview=1\r\n");
     RunDialog(translucent, w, h, [&](HWND dialog) {
-        Click(dialog, 1006);
-        Click(dialog, 1006);  // a synchronous redraw of the unchanged image
+        Click(dialog, IDC_PREVIEW_CHECK);
+        Click(dialog, IDC_PREVIEW_CHECK);  // a synchronous redraw of the unchanged image
         const PaneShot now = ReadPane(dialog);
         ExpectedPane expected(now.width, now.height);
         RenderUnchanged(expected, PreviewImage{translucent.data(), w, h},
@@ -486,7 +487,7 @@ TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
     const int w = 400, h = 300;
     const auto big = CoordinateImage(w, h);
     RunDialog(big, w, h, [&](HWND dialog) {
-        HWND pane = Item(dialog, 1005);
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
         const PaneShot first = ReadPane(dialog);
         auto drag = [&](int fromX, int fromY, int toX, int toY) {
             SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, fromY));
@@ -525,23 +526,23 @@ TEST_F(DialogTest, CursorsShowAnOpenHandOverAPannablePaneAndAClosedOneWhileDragg
     const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
     const auto big = CoordinateImage(400, 30);  // pans horizontally only
     RunDialog(big, 400, 30, [&](HWND dialog) {
-        HWND pane = Item(dialog, 1005);
-        ASSERT_NE(PluginCursor(107), nullptr);
-        ASSERT_NE(PluginCursor(108), nullptr);
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+        ASSERT_NE(PluginCursor(IDCUR_OPEN_HAND), nullptr);
+        ASSERT_NE(PluginCursor(IDCUR_CLOSED_HAND), nullptr);
         SetCursor(arrow);
         SendMessageW(pane, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
-        EXPECT_EQ(GetCursor(), PluginCursor(107)) << "hovering";
+        EXPECT_EQ(GetCursor(), PluginCursor(IDCUR_OPEN_HAND)) << "hovering";
         SetCursor(arrow);
         SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
-        EXPECT_EQ(GetCursor(), PluginCursor(108)) << "drag started";
+        EXPECT_EQ(GetCursor(), PluginCursor(IDCUR_CLOSED_HAND)) << "drag started";
         SetCursor(arrow);
         SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 20));
-        EXPECT_EQ(GetCursor(), PluginCursor(108)) << "dragging";
+        EXPECT_EQ(GetCursor(), PluginCursor(IDCUR_CLOSED_HAND)) << "dragging";
         SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(25, 20));
         PressCancel(dialog);
     });
     RunDialog(image, 40, 30, [&](HWND dialog) {  // the image fits
-        HWND pane = Item(dialog, 1005);
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
         SetCursor(arrow);
         SendMessageW(pane, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
         SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
@@ -556,7 +557,7 @@ TEST_F(DialogTest, CursorsShowAnOpenHandOverAPannablePaneAndAClosedOneWhileDragg
 // What the pane shows in its error state: the two-line error text drawn
 // over whatever was there, in the default font and colour of its DC.
 PaneShot ExpectedErrorText(HWND dialog, const PaneShot& underneath, int error) {
-    HWND pane = Item(dialog, 1005);
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
     PaneShot expected = underneath;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -590,16 +591,16 @@ PaneShot ExpectedErrorText(HWND dialog, const PaneShot& underneath, int error) {
 TEST_F(DialogTest, APaneInItsErrorStateShowsTheErrorTextAndIsDisabled) {
     WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=40\r\npreview=1\r\n");
     RunDialog(image, 40, 30, [](HWND dialog) {
-        HWND pane = Item(dialog, 1005);
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
         EXPECT_TRUE(IsWindowEnabled(pane));
         // The hook makes the next rendering write one pixel outside the pane.
         SendMessageW(dialog, kHookFailPaneMessage, 0, 0);
         MarkPane(dialog);
-        Click(dialog, 1067);
+        Click(dialog, IDC_SHAPE_BOTTOM);
         EXPECT_FALSE(PaneRedrawn(dialog)) << "the failing frame is not shown";
         EXPECT_FALSE(IsWindowEnabled(pane));
         // From now on every redraw shows the text over what was there.
-        for (int shape : {1068, 1065}) {
+        for (int shape : {IDC_SHAPE_LEFT_AND_RIGHT, IDC_SHAPE_TOP_AND_BOTTOM}) {
             MarkPane(dialog);
             const PaneShot marked = ReadPane(dialog);
             Click(dialog, shape);
@@ -628,7 +629,7 @@ TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
     host.mask = mask.data();
     WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=100\r\nundefarea=3\r\ntransparent=1\r\npreview=1\r\n");
     RunDialog(image, w, h, [&](HWND dialog) {
-        Click(dialog, 1066);  // redraw now, synchronously
+        Click(dialog, IDC_SHAPE_TOP);  // redraw now, synchronously
         const PaneShot shot = ReadPane(dialog);
         ExpectedPane expected(shot.width, shot.height);
         const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
@@ -651,7 +652,7 @@ TEST_F(DialogTest, ColourModesUseTheHostsColours) {
     const int w = 40, h = 30;
     WriteIni("[Parallelogram]\r\nshape=3\r\ndimension=-60\r\nundefarea=5\r\npreview=1\r\n");
     RunDialog(image, w, h, [&](HWND dialog) {
-        Click(dialog, 1068);
+        Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT);
         const PaneShot shot = ReadPane(dialog);
         ExpectedPane expected(shot.width, shot.height);
         const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
