@@ -2,23 +2,14 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr std::int32_t kQueryDrawingColour = 1;
-constexpr std::int32_t kQueryBackgroundColour = 3;
-constexpr std::int32_t kModeDrawingColour = 4;
-constexpr std::int32_t kModeBackgroundColour = 5;
-
-}  // namespace
-
 PixelBGRA ResolveFillColour(const UndefinedAreaPolicy& policy, ClientQuery query) {
     PixelBGRA fill{0, 0, 0, 0};
-    if (policy.mode == kModeDrawingColour) {
+    if (policy.mode == DrawingColour) {
         fill = PixelBGRA{0, 0, 0, 255};
-        if (query != nullptr) query(kQueryDrawingColour, &fill);
-    } else if (policy.mode == kModeBackgroundColour) {
+        if (query != nullptr) query(QueryDrawingColour, &fill);
+    } else if (policy.mode == BackgroundColour) {
         fill = PixelBGRA{255, 255, 255, 255};
-        if (query != nullptr) query(kQueryBackgroundColour, &fill);
+        if (query != nullptr) query(QueryBackgroundColour, &fill);
     }
     if (policy.transparent != 0) fill.alpha = 0;
     return fill;

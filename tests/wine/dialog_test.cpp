@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/host_abi.h"
 #include "resources/resource.h"
 #include "shear/pixel.h"
 #include "test_hooks.h"
@@ -32,8 +33,6 @@ struct Host {
     const std::uint8_t* mask = nullptr;
 } host;
 
-using SetupFunction = std::int32_t(WINAPI*)(std::int32_t, HWND, const PixelBGRA*, std::int32_t,
-                                            std::int32_t);
 SetupFunction setupExport = nullptr;
 SetupFunction hookedSetupExport = nullptr;  // the hooked test build (test_hooks.h)
 HMODULE pluginModule = nullptr;
@@ -669,9 +668,9 @@ TEST_F(DialogTest, ColourModesUseTheHostsColours) {
 
 extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data) {
     switch (code) {
-    case 1: *static_cast<PixelBGRA*>(data) = host.drawing; return 1;
-    case 3: *static_cast<PixelBGRA*>(data) = host.background; return 1;
-    case 4:
+    case QueryDrawingColour: *static_cast<PixelBGRA*>(data) = host.drawing; return 1;
+    case QueryBackgroundColour: *static_cast<PixelBGRA*>(data) = host.background; return 1;
+    case QuerySelectionMask:
         if (host.mask == nullptr) return 0;
         *static_cast<const std::uint8_t**>(data) = host.mask;
         return 1;

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "shear/passes.h"
+#include "plugin/host_abi.h"
+#include "shear/pixel.h"
 
 // The plug-in to test and its hooked test build (test_hooks.h), as given on
 // the command line (Unix or Windows paths).
@@ -84,13 +85,11 @@ public:
     void WriteSettings(const std::vector<std::string>& lines) const;
     void RemoveSettings() const;
 
-    std::int16_t (WINAPI* getPluginInfo)(char*, std::int32_t) = nullptr;
-    std::int32_t (WINAPI* filterCount)() = nullptr;
-    char* (WINAPI* getName)(std::int32_t, char*, std::int32_t, char*, std::int32_t) = nullptr;
-    std::int32_t (WINAPI* execute)(std::int32_t, HWND, const PixelBGRA*, PixelBGRA*, std::uint32_t,
-                                   const ProcessRect*, std::uint32_t, std::int32_t, std::int32_t,
-                                   ProgressCallback, ProgressUserData) = nullptr;
-    std::int32_t (WINAPI* setup)(std::int32_t, HWND, const PixelBGRA*, std::int32_t, std::int32_t) = nullptr;
+    GetPluginInfoFunction getPluginInfo = nullptr;
+    FilterCountFunction filterCount = nullptr;
+    GetNameFunction getName = nullptr;
+    ExecuteFunction execute = nullptr;
+    SetupFunction setup = nullptr;
 
 private:
     TempDirectory directory;
