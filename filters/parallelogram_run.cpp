@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "settings/settings_values.h"
+
 PixelBGRA ResolveFillColour(const UndefinedAreaPolicy& policy, ClientQuery query) {
     PixelBGRA fill{0, 0, 0, 0};
     if (policy.mode == DrawingColour) {
@@ -29,8 +31,7 @@ bool RunShearPass(const PixelBGRA* source, PixelBGRA* destination, const Process
                   std::int32_t width, std::int32_t height, const ProgressSink& sink,
                   const ParallelogramSettings& settings) {
     if (source == nullptr || destination == nullptr) return false;
-    if (settings.shape < 0 || settings.shape > 5) return false;
-    if (settings.policy.mode < 0 || settings.policy.mode > 5) return false;
+    if (!IsKnownShape(settings.shape) || !IsKnownMode(settings.policy.mode)) return false;
     ProcessRect clipped;
     if (!ClipRectToImage(rect, width, height, clipped)) return false;
     if (settings.shape >= 3) {

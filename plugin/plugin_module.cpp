@@ -6,7 +6,7 @@
 
 #include "filters/parallelogram_filter.h"
 #include "plugin/exception_message.h"
-#include "settings/settings_path.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -18,10 +18,6 @@ const char kEmptyText[] = "";
 const char kSetupExceptionMessage[] =
     "設定ダイアログで例外が発生しました。\n処理を中断します。";
 const char kSetupExceptionCaption[] = "exception";
-
-const char kSettingsFileName[] = "knfilters.ini";
-
-bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 void ShowSetupException(HWND window, const char* what) {
     char text[kExceptionMessageCapacity];
@@ -127,15 +123,7 @@ std::int32_t PluginModule::Setup(std::int32_t index, HWND window, const PixelBGR
 }
 
 char* PluginModule::SettingsFilePath(char* buffer, std::uint32_t capacity) const {
-    if (buffer == nullptr || capacity == 0) return nullptr;
-    buffer[0] = '\0';
-    // Without our own handle the platform would name the host's executable.
-    if (instance == nullptr) return nullptr;
-    const DWORD length = GetModuleFileNameA(instance, buffer, capacity);
-    if (!ReplaceFileNameInPath(buffer, capacity, length, kSettingsFileName, IsSystemLeadByte)) {
-        return nullptr;
-    }
-    return buffer;
+    return SettingsFilePathBeside(instance, buffer, capacity);
 }
 
 // --------------------------------------------------------------- entry point

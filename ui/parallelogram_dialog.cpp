@@ -8,6 +8,7 @@
 #include "plugin/client_info.h"
 #include "plugin/plugin_module.h"
 #include "settings/settings_file.h"
+#include "settings/settings_values.h"
 #include "ui/dimension_text.h"
 #include "ui/preview_render.h"
 
@@ -40,7 +41,8 @@ BOOL ParallelogramDialog::OnInitDialog() {
     }
 
     ParallelogramSettings settings{};
-    LoadSettings(settings, false);
+    char path[MAX_PATH];
+    LoadSettings(ThePluginModule->SettingsFilePath(path, sizeof path), settings, false);
 
     CheckRadioInRange(IDC_SHAPE_FIRST, IDC_SHAPE_LAST, IDC_SHAPE_FIRST + settings.shape);
 
@@ -150,11 +152,11 @@ void ParallelogramDialog::SaveSettings() {
     ThePluginModule->SettingsFilePath(path, sizeof path);
     // Never write beside an unknown file: without a path there is nothing to save to.
     if (path[0] == '\0') return;
-    WriteRadioIndex(kSettingsSection, "shape", IDC_SHAPE_FIRST, IDC_SHAPE_LAST, path);
-    WriteSignedInt(kSettingsSection, "dimension", IDC_DIMENSION_EDIT, path);
-    WriteComboIndex(kSettingsSection, "undefarea", IDC_UNDEFINED_AREA_COMBO, path);
-    WriteCheckBox(kSettingsSection, "transparent", IDC_TRANSPARENT_CHECK, path);
-    WritePrivateProfileStringA(kSettingsSection, "preview", IsPreviewChecked() ? "1" : "0", path);
+    WriteRadioIndex(kSettingsSection, kShapeKey, IDC_SHAPE_FIRST, IDC_SHAPE_LAST, path);
+    WriteSignedInt(kSettingsSection, kDimensionKey, IDC_DIMENSION_EDIT, path);
+    WriteComboIndex(kSettingsSection, kUndefinedAreaKey, IDC_UNDEFINED_AREA_COMBO, path);
+    WriteCheckBox(kSettingsSection, kTransparentKey, IDC_TRANSPARENT_CHECK, path);
+    WritePrivateProfileStringA(kSettingsSection, kPreviewKey, IsPreviewChecked() ? "1" : "0", path);
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);  // flush the profile cache
 }
 
@@ -167,9 +169,7 @@ std::int32_t ParallelogramDialog::CurrentShape() const {
 
 void ParallelogramDialog::CurrentUndefinedAreaPolicy(UndefinedAreaPolicy& policy) const {
     const LRESULT selection = SendDlgItemMessageA(window, IDC_UNDEFINED_AREA_COMBO, CB_GETCURSEL, 0, 0);
-    policy.mode = selection >= 0 && selection < kUndefinedAreaModeCount
-                      ? static_cast<std::int32_t>(selection)
-                      : EdgePixel;
+    policy.mode = KnownModeOrFirst(static_cast<std::int32_t>(selection));
     policy.transparent = IsDlgButtonChecked(window, IDC_TRANSPARENT_CHECK) == BST_CHECKED ? 1 : 0;
     // Asks the host for modes 4 and 5 (opaque black or white when it does
     // not answer) and clears the alpha byte with the transparent option.

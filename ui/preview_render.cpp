@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "settings/settings_values.h"
+
 namespace {
 
 constexpr std::uint8_t kUnselected = 0xFF;
@@ -32,8 +34,7 @@ PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std
         return interior(image.pixels, x, y, p, image.width, image.height, shear.policy);
     }
     if (IsOutsideRegion(region) && shear.policy.transparent != 0) return PixelBGRA{0, 0, 0, 0};
-    const std::int32_t mode =
-        shear.policy.mode >= 0 && shear.policy.mode < kUndefinedAreaModeCount ? shear.policy.mode : 0;
+    const std::int32_t mode = KnownModeOrFirst(shear.policy.mode);
     return table[region][mode](image.pixels, x, y, p, image.width, image.height, shear.policy);
 }
 
