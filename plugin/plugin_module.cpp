@@ -4,7 +4,6 @@
 #include <new>
 #include <utility>
 
-#include "filters/parallelogram_filter.h"
 #include "plugin/exception_message.h"
 #include "settings/settings_file.h"
 
@@ -69,18 +68,6 @@ void PluginModule::ClearFilters() {
         filters[i] = nullptr;
     }
     filters.clear();
-}
-
-std::int32_t PluginModule::RegisterFilters() {
-    // A failed allocation leaves a null entry, which Initialise detects.
-    FilterBase* filter = new (std::nothrow) ParallelogramFilter();
-    try {
-        filters.push_back(filter);
-    } catch (const std::bad_alloc&) {
-        delete filter;
-        filters.push_back(nullptr);  // may throw again: Initialise's caller guards it
-    }
-    return 1;
 }
 
 bool PluginModule::IsValidIndex(std::int32_t index) const {

@@ -46,6 +46,7 @@ public:
 
     std::int32_t Initialise(HINSTANCE moduleInstance);
     void ClearFilters();
+    // Creates the module's filters (filters/registered_filters.cpp).
     std::int32_t RegisterFilters();
 
     bool IsValidIndex(std::int32_t index) const;
