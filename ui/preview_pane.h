@@ -43,8 +43,6 @@ public:
     void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha);
     void DrawError(HDC dc);
 
-    std::int32_t Error() const { return error; }
-
 protected:
     void Fail(std::int32_t code, bool disableControl);
 

@@ -2,11 +2,10 @@
 
 #include <cstddef>
 
+#include "plugin/selection_bounds.h"
 #include "settings/settings_values.h"
 
 namespace {
-
-constexpr std::uint8_t kUnselected = 0xFF;
 
 std::size_t IndexOf(const PreviewImage& image, std::int32_t x, std::int32_t y) {
     return static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
@@ -26,7 +25,7 @@ PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std
                        std::int32_t y, double p, std::int32_t n, PixelSampler interior,
                        const PixelSampler (&table)[kEdgeRegionCount][kUndefinedAreaModeCount]) {
     const PixelBGRA& original = image.pixels[IndexOf(image, x, y)];
-    if (shear.mask != nullptr && shear.mask[IndexOf(image, x, y)] == kUnselected) return original;
+    if (shear.mask != nullptr && shear.mask[IndexOf(image, x, y)] == kOutsideSelection) return original;
     if (!WithinSamplerReach(p, n)) return original;
 
     const SampleRegion region = ClassifyPosition(p, n);
