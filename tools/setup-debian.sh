@@ -13,15 +13,28 @@ packages=(
   python3                                                                       # draws the icons and cursors
 )
 
+# Wine takes the Windows locale, and so the ANSI code page 932, from the
+# ja_JP.UTF-8 locale, which must exist for that.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  command -v localedef >/dev/null || packages+=(locales)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "setup: installing ${missing[*]}" >&2
-
+make_locale() {
+  locale -a 2>/dev/null | grep -qix 'ja_JP.utf8' && return 0
+  echo "setup: generating the ja_JP.UTF-8 locale" >&2
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+}
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+if [ ${#missing[@]} -eq 0 ]; then
+  make_locale
+  exit 0
+fi
+echo "setup: installing ${missing[*]}" >&2
 export DEBIAN_FRONTEND=noninteractive
 
 dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
@@ -46,3 +59,4 @@ if ! install; then
   echo "setup: retrying with packages from the $codename release" >&2
   install -t "$codename" --allow-downgrades
 fi
+make_locale

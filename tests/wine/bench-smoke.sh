@@ -5,7 +5,7 @@
 #   bench-smoke.sh PREFIX WORKDIR HOST.exe PLUGIN.dll
 set -euo pipefail
 prefix=$1 work=$2 host=$3 plugin=$4
-run_in_wine="$(dirname "$0")/run-in-wine.sh"
+run_in_wine="$(dirname "$0")/../../tools/wine/run.sh"
 cases=(rows-d30-repeat rows-d100-fold-transparent columns-d30-repeat columns-d100-fold-transparent)
 
 rm -rf "$work"
@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 bench() {  # bench OUTPUT ARGS...: runs the bench, returns its exit status
   local output=$1
   shift
-  (cd "$work" && "$run_in_wine" "$prefix" "$host" bench module/parallelogram.dll "$@") >"$output"
+  (cd "$work" && "$run_in_wine" --prefix "$prefix" "$host" bench module/parallelogram.dll "$@") >"$output"
 }
 
 # No settings file before: every case in the table, and no file after.

@@ -4,7 +4,7 @@
 #   compare-with-cli.sh PREFIX WORKDIR HOST.exe PLUGIN.dll CLI SAMPLE.png
 set -euo pipefail
 prefix=$1 work=$2 host=$3 plugin=$4 cli=$5 sample=$6
-run_in_wine="$(dirname "$0")/run-in-wine.sh"
+run_in_wine="$(dirname "$0")/../../tools/wine/run.sh"
 
 [ -x "$cli" ] || { echo "the native tool $cli is missing (make native)" >&2; exit 1; }
 rm -rf "$work"
@@ -35,11 +35,11 @@ for c in "${cases[@]}"; do
   if [ "$rect" != - ]; then host_args+=(--rect "$rect"); cli_args+=(--rect "$rect"); fi
 
   "$cli" "$sample" "$work/cli-$n.png" "${cli_args[@]}"
-  (cd "$work" && "$run_in_wine" "$prefix" "$host" run module/parallelogram.dll 0 "$sample" "plugin-$n.png" \
+  (cd "$work" && "$run_in_wine" --prefix "$prefix" "$host" run module/parallelogram.dll 0 "$sample" "plugin-$n.png" \
       "${host_args[@]}" 2>/dev/null)
   if cmp -s "$work/cli-$n.png" "$work/plugin-$n.png"; then
     echo "case $n ($c): identical"
-  elif (cd "$work" && "$run_in_wine" "$prefix" "$host" compare "cli-$n.png" "plugin-$n.png"); then
+  elif (cd "$work" && "$run_in_wine" --prefix "$prefix" "$host" compare "cli-$n.png" "plugin-$n.png"); then
     echo "case $n ($c): same pixels"
   else
     echo "case $n ($c): DIFFERENT" >&2
