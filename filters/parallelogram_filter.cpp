@@ -20,7 +20,8 @@ void ParallelogramFilter::Execute(HWND window, const PixelBGRA* source, PixelBGR
                                   std::int32_t width, std::int32_t height,
                                   const ProgressSink* sink) {
     ParallelogramSettings settings{};
-    if (!LoadSettings(settings, true)) {
+    char path[MAX_PATH];
+    if (!LoadSettings(ThePluginModule->SettingsFilePath(path, sizeof path), settings, true)) {
         ShowErrorBox(window, kInvalidSettingsMessage, nullptr);
         return;
     }

@@ -2,23 +2,16 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr std::int32_t kQueryDrawingColour = 1;
-constexpr std::int32_t kQueryBackgroundColour = 3;
-constexpr std::int32_t kModeDrawingColour = ValueOf(UndefinedAreaMode::DrawingColour);
-constexpr std::int32_t kModeBackgroundColour = ValueOf(UndefinedAreaMode::BackgroundColour);
-
-}  // namespace
+#include "settings/settings_values.h"
 
 PixelBGRA ResolveFillColour(const UndefinedAreaPolicy& policy, ClientQuery query) {
     PixelBGRA fill{0, 0, 0, 0};
-    if (policy.mode == kModeDrawingColour) {
+    if (policy.mode == ValueOf(UndefinedAreaMode::DrawingColour)) {
         fill = PixelBGRA{0, 0, 0, 255};
-        if (query != nullptr) query(kQueryDrawingColour, &fill);
-    } else if (policy.mode == kModeBackgroundColour) {
+        if (query != nullptr) query(QueryDrawingColour, &fill);
+    } else if (policy.mode == ValueOf(UndefinedAreaMode::BackgroundColour)) {
         fill = PixelBGRA{255, 255, 255, 255};
-        if (query != nullptr) query(kQueryBackgroundColour, &fill);
+        if (query != nullptr) query(QueryBackgroundColour, &fill);
     }
     if (policy.transparent != 0) fill.alpha = 0;
     return fill;

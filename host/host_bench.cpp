@@ -22,6 +22,7 @@
 #include "host/host_plugin.h"
 #include "host/host_state.h"
 #include "programs/median.h"
+#include "settings/settings_names.h"
 
 namespace {
 
@@ -195,7 +196,7 @@ BOOL WINAPI OnConsoleControl(DWORD) {
     return FALSE;  // let the default handler end the process
 }
 
-// knfilters.ini in the directory of the loaded module.
+// The settings file in the directory of the loaded module.
 bool SettingsPathOf(HMODULE module, std::string& path, std::string& error) {
     char buffer[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(module, buffer, sizeof buffer);
@@ -215,7 +216,7 @@ bool SettingsPathOf(HMODULE module, std::string& path, std::string& error) {
         }
     }
     path.assign(buffer, directoryEnd);
-    path += "knfilters.ini";
+    path += kSettingsFileName;
     return true;
 }
 
@@ -224,12 +225,12 @@ bool WriteSettings(const std::string& path, const BenchCase& benchCase) {
         const char* key;
         int value;
     } entries[] = {
-        {"shape", benchCase.shape},           {"dimension", benchCase.dimension},
-        {"undefarea", benchCase.mode},        {"transparent", benchCase.transparent},
-        {"preview", 0},
+        {kShapeKey, benchCase.shape},          {kDimensionKey, benchCase.dimension},
+        {kUndefinedAreaKey, benchCase.mode},   {kTransparentKey, benchCase.transparent},
+        {kPreviewKey, 0},
     };
     for (const auto& entry : entries) {
-        if (!WritePrivateProfileStringA("Parallelogram", entry.key, std::to_string(entry.value).c_str(),
+        if (!WritePrivateProfileStringA(kSettingsSection, entry.key, std::to_string(entry.value).c_str(),
                                         path.c_str())) {
             return false;
         }

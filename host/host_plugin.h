@@ -6,22 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "shear/passes.h"
-
-using GetPluginInfoFunction = std::int16_t(WINAPI*)(char* buffer, std::int32_t length);
-using FilterCountFunction = std::int32_t(WINAPI*)();
-using GetNameFunction = char*(WINAPI*)(std::int32_t index, char* category,
-                                       std::int32_t categoryLength, char* menu,
-                                       std::int32_t menuLength);
-using ExecuteFunction = std::int32_t(WINAPI*)(std::int32_t index, HWND window,
-                                              const PixelBGRA* source, PixelBGRA* destination,
-                                              std::uint32_t hostArg4, const ProcessRect* rect,
-                                              std::uint32_t hostArg6, std::int32_t width,
-                                              std::int32_t height, ProgressCallback callback,
-                                              ProgressUserData userData);
-using SetupFunction = std::int32_t(WINAPI*)(std::int32_t index, HWND window,
-                                            const PixelBGRA* source, std::int32_t width,
-                                            std::int32_t height);
+#include "plugin/host_abi.h"
+#include "shear/pixel.h"
 
 class PluginLibrary {
 public:

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 
+#include "plugin/host_abi.h"
 #include "shear/pixel.h"
 
 struct HostAnswers {
-    PixelBGRA drawing{0, 0, 0, 255};         // code 1
-    PixelBGRA background{255, 255, 255, 255};  // code 3
-    const std::uint8_t* mask = nullptr;      // code 4; null: no selection
-    int errorNotices = 0;                    // code 5 received
+    PixelBGRA drawing{0, 0, 0, 255};           // QueryDrawingColour
+    PixelBGRA background{255, 255, 255, 255};  // QueryBackgroundColour
+    const std::uint8_t* mask = nullptr;        // QuerySelectionMask; null: no selection
+    int errorNotices = 0;                      // NotifyErrorBox received
 };
 
 extern HostAnswers TheHostAnswers;

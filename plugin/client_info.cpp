@@ -4,9 +4,6 @@
 
 namespace {
 
-using HostQueryFunction = std::int32_t(WINAPI*)(std::int32_t code, void* data);
-
-const char kHostQueryName[] = "RXF_QueryClientInfo";
 const char kDefaultErrorCaption[] = "エラー";
 
 }  // namespace
@@ -19,9 +16,9 @@ std::int32_t QueryClientInfo(std::int32_t code, void* data) {
     HMODULE host = LoadLibraryA(hostPath);
     if (host == nullptr) return 0;
     std::int32_t result = 0;
-    FARPROC address = GetProcAddress(host, kHostQueryName);
+    FARPROC address = GetProcAddress(host, kClientInfoFunctionName);
     if (address != nullptr) {
-        auto query = reinterpret_cast<HostQueryFunction>(reinterpret_cast<void*>(address));
+        auto query = reinterpret_cast<ClientInfoFunction>(reinterpret_cast<void*>(address));
         result = query(code, data);
     }
     FreeLibrary(host);

@@ -5,14 +5,7 @@
 
 #include <cstdint>
 
-#include "shear/passes.h"
-
-enum ClientInfoCode : std::int32_t {
-    QueryDrawingColour = 1,     // data: PixelBGRA*
-    QueryBackgroundColour = 3,  // data: PixelBGRA*
-    QuerySelectionMask = 4,     // data: const std::uint8_t** (receives the mask address)
-    NotifyErrorBox = 5,         // data: null
-};
+#include "plugin/host_abi.h"
 
 // The host function's result, or 0 when it cannot be reached.
 std::int32_t QueryClientInfo(std::int32_t code, void* data);

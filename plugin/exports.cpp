@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <type_traits>
 
+#include "plugin/host_abi.h"
 #include "plugin/plugin_module.h"
 #include "plugin/text_copy.h"
 
@@ -56,3 +58,10 @@ std::int32_t WINAPI RXF_Setup(std::int32_t index, HWND window,
 }
 
 }  // extern "C"
+
+// The exports have exactly the forms the host calls.
+static_assert(std::is_same_v<decltype(&RX_GetPluginInfo), GetPluginInfoFunction>);
+static_assert(std::is_same_v<decltype(&RXF_FilterCount), FilterCountFunction>);
+static_assert(std::is_same_v<decltype(&RXF_GetName), GetNameFunction>);
+static_assert(std::is_same_v<decltype(&RXF_Execute), ExecuteFunction>);
+static_assert(std::is_same_v<decltype(&RXF_Setup), SetupFunction>);

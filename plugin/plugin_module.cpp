@@ -4,9 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "filters/parallelogram_filter.h"
 #include "plugin/exception_message.h"
-#include "settings/settings_path.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -18,10 +17,6 @@ const char kEmptyText[] = "";
 const char kSetupExceptionMessage[] =
     "設定ダイアログで例外が発生しました。\n処理を中断します。";
 const char kSetupExceptionCaption[] = "exception";
-
-const char kSettingsFileName[] = "knfilters.ini";
-
-bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 void ShowSetupException(HWND window, const char* what) {
     char text[kExceptionMessageCapacity];
@@ -75,18 +70,6 @@ void PluginModule::ClearFilters() {
     filters.clear();
 }
 
-std::int32_t PluginModule::RegisterFilters() {
-    // A failed allocation leaves a null entry, which Initialise detects.
-    FilterBase* filter = new (std::nothrow) ParallelogramFilter();
-    try {
-        filters.push_back(filter);
-    } catch (const std::bad_alloc&) {
-        delete filter;
-        filters.push_back(nullptr);  // may throw again: Initialise's caller guards it
-    }
-    return 1;
-}
-
 bool PluginModule::IsValidIndex(std::int32_t index) const {
     return static_cast<std::uint32_t>(index) < filters.size();
 }
@@ -127,15 +110,7 @@ std::int32_t PluginModule::Setup(std::int32_t index, HWND window, const PixelBGR
 }
 
 char* PluginModule::SettingsFilePath(char* buffer, std::uint32_t capacity) const {
-    if (buffer == nullptr || capacity == 0) return nullptr;
-    buffer[0] = '\0';
-    // Without our own handle the platform would name the host's executable.
-    if (instance == nullptr) return nullptr;
-    const DWORD length = GetModuleFileNameA(instance, buffer, capacity);
-    if (!ReplaceFileNameInPath(buffer, capacity, length, kSettingsFileName, IsSystemLeadByte)) {
-        return nullptr;
-    }
-    return buffer;
+    return SettingsFilePathBeside(instance, buffer, capacity);
 }
 
 // --------------------------------------------------------------- entry point

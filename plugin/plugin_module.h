@@ -46,6 +46,7 @@ public:
 
     std::int32_t Initialise(HINSTANCE moduleInstance);
     void ClearFilters();
+    // Creates the module's filters (filters/registered_filters.cpp).
     std::int32_t RegisterFilters();
 
     bool IsValidIndex(std::int32_t index) const;
@@ -59,7 +60,7 @@ public:
     std::int32_t Setup(std::int32_t index, HWND window, const PixelBGRA* source,
                        std::int32_t width, std::int32_t height);
 
-    // Full path of "knfilters.ini" beside the module file, or null (buffer
+    // Full path of the settings file beside the module file, or null (buffer
     // holding an empty string) when it cannot be built within `capacity`.
     char* SettingsFilePath(char* buffer, std::uint32_t capacity) const;
 };

@@ -1,10 +1,18 @@
 #include "settings/settings_values.h"
 
+std::int32_t KnownShapeOrFirst(std::int32_t shape) {
+    return IsValidShape(shape) ? shape : ValueOf(ShapeKind::TopAndBottom);
+}
+
+std::int32_t KnownModeOrFirst(std::int32_t mode) {
+    return IsValidUndefinedAreaMode(mode) ? mode : ValueOf(UndefinedAreaMode::EdgePixel);
+}
+
 bool ApplySettingsValues(const RawSettingsValues& raw, ParallelogramSettings& settings,
                          bool validate) {
-    settings.shape = (raw.shape < 0 || raw.shape > 5) ? 0 : raw.shape;
+    settings.shape = KnownShapeOrFirst(raw.shape);
     settings.dimension = raw.dimension;
-    settings.policy.mode = (raw.undefarea < 0 || raw.undefarea > 5) ? 0 : raw.undefarea;
+    settings.policy.mode = KnownModeOrFirst(raw.undefarea);
     settings.policy.transparent = raw.transparent;
     settings.preview = raw.preview;
     if (!validate) return true;

@@ -3,39 +3,10 @@
 
 #include <cstdint>
 
+#include "plugin/host_abi.h"
 #include "shear/pixel.h"
 #include "shear/profiles.h"
 #include "shear/samplers.h"
-
-// The pixels to produce: left <= x < right, top <= y < bottom.
-struct ProcessRect {
-    std::int32_t left;
-    std::int32_t top;
-    std::int32_t right;
-    std::int32_t bottom;
-};
-
-// The host's progress callback: (done, total, userData), done in
-// ten-thousandths of the run, total always 10000.  On 32-bit Windows it uses
-// the standard calling convention; elsewhere the platform's default.
-#if defined(_WIN32) && defined(__i386__)
-#define PG_STDCALL __attribute__((stdcall))
-#else
-#define PG_STDCALL
-#endif
-
-// An opaque host value handed back with every report: 32 bits in the plug-in,
-// pointer-sized natively so that a native caller can pass an address.
-using ProgressUserData = std::uintptr_t;
-using ProgressCallback = std::int32_t(PG_STDCALL*)(std::int32_t done, std::int32_t total,
-                                                   ProgressUserData userData);
-
-constexpr std::int32_t kProgressTotal = 10000;
-
-struct ProgressSink {
-    ProgressUserData userData;
-    ProgressCallback callback;  // may be null
-};
 
 // The filter's parameters, as the settings file holds them.
 struct ParallelogramSettings {

@@ -119,17 +119,17 @@ INT_PTR PreviewDialogBase::DoModalWithImage(HWND parent, const PixelBGRA* source
 }
 
 bool PreviewDialogBase::IsPreviewChecked() const {
-    return IsDlgButtonChecked(window, kPreviewCheckId) == BST_CHECKED;
+    return IsDlgButtonChecked(window, IDC_PREVIEW_CHECK) == BST_CHECKED;
 }
 
 BOOL PreviewDialogBase::OnInitDialog() {
     // A pane that fails shows its own error; the dialog goes on.
-    previewPane.Attach(*this, kPreviewPaneId);
+    previewPane.Attach(*this, IDC_PREVIEW_PANE);
     return TRUE;
 }
 
 BOOL PreviewDialogBase::OnCommand(HWND control, WPARAM wParam, WORD code) {
-    if (code == BN_CLICKED && LOWORD(wParam) == kPreviewCheckId) previewPane.Refresh();
+    if (code == BN_CLICKED && LOWORD(wParam) == IDC_PREVIEW_CHECK) previewPane.Refresh();
     return DialogBase::OnCommand(control, wParam, code);
 }
 

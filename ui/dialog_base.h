@@ -7,13 +7,10 @@
 
 #include <cstdint>
 
+#include "resources/resource.h"
 #include "shear/pixel.h"
 #include "ui/preview_math.h"
 #include "ui/preview_pane.h"
-
-// Control ids that every preview dialog resource holds.
-constexpr int kPreviewPaneId = 1005;
-constexpr int kPreviewCheckId = 1006;
 
 class DialogBase {
 public:

@@ -1,22 +1,13 @@
-// The Parallelogram filter's settings dialog (resource 118).
+// The Parallelogram filter's settings dialog (resource IDD_PARALLELOGRAM).
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "resources/resource.h"
 #include "shear/passes.h"
 #include "ui/dialog_base.h"
-
-// Control ids of dialog 118.
-constexpr int kParallelogramDialogId = 118;
-constexpr int kDimensionEditId = 1059;
-constexpr int kDimensionSpinId = 1060;
-constexpr int kDimensionSliderId = 1061;
-constexpr int kTransparentCheckId = 1062;
-constexpr int kUndefinedAreaComboId = 1064;
-constexpr int kFirstShapeButtonId = 1065;  // + ShapeKind
-constexpr int kLastShapeButtonId = 1070;
 
 class ParallelogramDialog : public PreviewDialogBase {
 public:

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "plugin/plugin_module.h"
+#include "resources/resource.h"
 #include "ui/dialog_base.h"
 
 PreviewPane* CurrentPreviewPane = nullptr;
@@ -156,7 +157,7 @@ void PannablePreviewPane::OnLButtonDown(std::int32_t x, std::int32_t y, WPARAM) 
     lastX = x;
     lastY = y;
     SetCapture(control);
-    SetPaneCursor(kClosedHandCursor);
+    SetPaneCursor(IDCUR_CLOSED_HAND);
 }
 
 void PannablePreviewPane::OnLButtonUp(std::int32_t, std::int32_t, WPARAM) {
@@ -172,8 +173,8 @@ void PannablePreviewPane::OnMouseMove(std::int32_t x, std::int32_t y, WPARAM) {
         lastX = x;
         lastY = y;
         if (scrollX != oldX || scrollY != oldY) Refresh();
-        SetPaneCursor(kClosedHandCursor);
+        SetPaneCursor(IDCUR_CLOSED_HAND);
         return;
     }
-    if (!fitsHorizontally || !fitsVertically) SetPaneCursor(kOpenHandCursor);
+    if (!fitsHorizontally || !fitsVertically) SetPaneCursor(IDCUR_OPEN_HAND);
 }

@@ -43,8 +43,6 @@ public:
     void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha);
     void DrawError(HDC dc);
 
-    std::int32_t Error() const { return error; }
-
 protected:
     void Fail(std::int32_t code, bool disableControl);
 
@@ -98,7 +96,3 @@ private:
 // The pane attached most recently; the subclassed control reaches it here.
 extern PreviewPane* CurrentPreviewPane;
 LRESULT CALLBACK PaneWindowThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Cursor resources of the pane.
-constexpr int kOpenHandCursor = 107;
-constexpr int kClosedHandCursor = 108;

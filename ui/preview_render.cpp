@@ -2,9 +2,10 @@
 
 #include <cstddef>
 
-namespace {
+#include "plugin/selection_bounds.h"
+#include "settings/settings_values.h"
 
-constexpr std::uint8_t kUnselected = 0xFF;
+namespace {
 
 std::size_t IndexOf(const PreviewImage& image, std::int32_t x, std::int32_t y) {
     return static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
@@ -24,7 +25,7 @@ PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std
                        std::int32_t y, double p, std::int32_t n, PixelSampler interior,
                        const PixelSampler (&table)[kEdgeRegionCount][kUndefinedAreaModeCount]) {
     const PixelBGRA& original = image.pixels[IndexOf(image, x, y)];
-    if (shear.mask != nullptr && shear.mask[IndexOf(image, x, y)] == kUnselected) return original;
+    if (shear.mask != nullptr && shear.mask[IndexOf(image, x, y)] == kOutsideSelection) return original;
     if (!WithinSamplerReach(p, n)) return original;
 
     const SampleRegion region = ClassifyPosition(p, n);
@@ -32,8 +33,7 @@ PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std
         return interior(image.pixels, x, y, p, image.width, image.height, shear.policy);
     }
     if (IsOutsideRegion(region) && shear.policy.transparent != 0) return PixelBGRA{0, 0, 0, 0};
-    const std::int32_t mode =
-        IsValidUndefinedAreaMode(shear.policy.mode) ? shear.policy.mode : ValueOf(UndefinedAreaMode::EdgePixel);
+    const std::int32_t mode = KnownModeOrFirst(shear.policy.mode);
     return table[region][mode](image.pixels, x, y, p, image.width, image.height, shear.policy);
 }
 

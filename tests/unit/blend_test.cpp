@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include "shear/pixel.h"
 #include "shear/profiles.h"
 
@@ -29,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
         BlendCase{PixelBGRA{1, 2, 3, 4}, 1.0, PixelBGRA{9, 8, 7, 6}, PixelBGRA{1, 2, 3, 4}},
         BlendCase{PixelBGRA{1, 2, 3, 4}, 0.0, PixelBGRA{9, 8, 7, 6}, PixelBGRA{9, 8, 7, 6}},
         BlendCase{PixelBGRA{255, 0, 0, 0}, 0.5, PixelBGRA{0, 0, 0, 0}, PixelBGRA{127, 0, 0, 0}},
-        BlendCase{PixelBGRA{10, 0, 0, 0}, 0.25, PixelBGRA{20, 0, 0, 0}, PixelBGRA{17, 0, 0, 0}}));
+        BlendCase{PixelBGRA{10, 0, 0, 0}, 0.25, PixelBGRA{20, 0, 0, 0}, PixelBGRA{17, 0, 0, 0}}),
+    [](const testing::TestParamInfo<BlendCase>& info) { return "Weight" + DecimalName(info.param.t); });
 
 TEST(ShearAmplitude, MultipliesByTheDoubleNearestOneHundredth) {
     EXPECT_EQ(ShearAmplitude(7, 5), 0.35000000000000003);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -175,6 +177,9 @@ INSTANTIATE_TEST_SUITE_P(Names, ShapeAndModeNamesTest,
                                          NamedValueCase{"background", -1, ValueOf(UndefinedAreaMode::BackgroundColour)},
                                          NamedValueCase{"0", 0, 0}, NamedValueCase{"5", 5, 5},
                                          NamedValueCase{"6", -1, -1}, NamedValueCase{"Top", -1, -1},
-                                         NamedValueCase{"", -1, -1}));
+                                         NamedValueCase{"", -1, -1}),
+                         [](const testing::TestParamInfo<NamedValueCase>& info) {
+                             return "Text_" + TextName(info.param.text);
+                         });
 
 }  // namespace

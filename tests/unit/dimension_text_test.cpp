@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -35,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TextCase{"4294967296", false, 0}, TextCase{"99999999999999", false, 0},
                     TextCase{" 5", false, 0}, TextCase{"5 ", false, 0}, TextCase{"+5", false, 0},
                     TextCase{"--5", false, 0}, TextCase{"5-", false, 0}, TextCase{"12a", false, 0},
-                    TextCase{"\xef\xbc\x95", false, 0} /* full-width 5 */));
+                    TextCase{"\xef\xbc\x95", false, 0} /* full-width 5 */),
+    [](const testing::TestParamInfo<TextCase>& info) { return "Text_" + TextName(info.param.text); });
 
 TEST(DimensionText, NullIsRefused) {
     std::int32_t value = 1;

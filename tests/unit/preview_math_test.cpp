@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <cstring>
 #include <vector>
 
@@ -38,7 +40,12 @@ INSTANTIATE_TEST_SUITE_P(
         CheckerCase{0, 0, PixelBGRA{0, 0, 0, 128}, 128, PixelBGRA{127, 127, 127, 0}},
         CheckerCase{8, 0, PixelBGRA{200, 0, 255, 128}, 128, PixelBGRA{196, 95, 223, 0}},
         // The alpha argument, not the pixel's byte, decides.
-        CheckerCase{0, 0, PixelBGRA{0, 0, 0, 255}, 0, PixelBGRA{255, 255, 255, 0}}));
+        CheckerCase{0, 0, PixelBGRA{0, 0, 0, 255}, 0, PixelBGRA{255, 255, 255, 0}}),
+    [](const testing::TestParamInfo<CheckerCase>& info) {
+        const CheckerCase& c = info.param;
+        return "X" + NumberName(c.x) + "_Y" + NumberName(c.y) + "_Alpha" + NumberName(c.alpha) +
+               "_PixelAlpha" + NumberName(c.pixel.alpha);
+    });
 
 TEST(StoreOverChecker, WritesInsideAndRefusesEveryCoordinateOutside) {
     std::vector<PixelBGRA> buffer(3 * 2, PixelBGRA{9, 9, 9, 9});
@@ -70,7 +77,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, ScrollClamp,
                                          ClampCase{100000, 300, 100, 200},
                                          // The image fits: the upper limit wins, negative.
                                          ClampCase{-7, 50, 100, -50}, ClampCase{0, 100, 100, 0},
-                                         ClampCase{3, 100, 100, 0}));
+                                         ClampCase{3, 100, 100, 0}),
+                         [](const testing::TestParamInfo<ClampCase>& info) {
+                             const ClampCase& c = info.param;
+                             return "Scroll" + NumberName(c.scroll) + "_Image" + NumberName(c.image) +
+                                    "_Pane" + NumberName(c.pane);
+                         });
 
 TEST(AxisWindow, CentresAFittingImageWithTheSpareColumnOnTheFarSide) {
     std::int32_t scroll = -50;

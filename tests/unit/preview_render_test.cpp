@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -140,7 +142,12 @@ INSTANTIATE_TEST_SUITE_P(
                     PassCase{ShapeKind::LeftAndRight, 55, UndefinedAreaMode::BackgroundColour, {0, 0, 13, 11}},
                     PassCase{ShapeKind::Left, 100, UndefinedAreaMode::Fold, {1, 3, 13, 10}},
                     PassCase{ShapeKind::Right, -100, UndefinedAreaMode::Repeat, {0, 0, 13, 11}},
-                    PassCase{ShapeKind::Right, 71, UndefinedAreaMode::OriginalPixel, {4, 0, 9, 6}}));
+                    PassCase{ShapeKind::Right, 71, UndefinedAreaMode::OriginalPixel, {4, 0, 9, 6}}),
+    [](const testing::TestParamInfo<PassCase>& info) {
+        const PassCase& c = info.param;
+        return "Shape" + NumberName(ValueOf(c.shape)) + "_Dimension" + NumberName(c.dimension) + "_Mode" +
+               NumberName(ValueOf(c.mode));
+    });
 
 // A small image with a mask: unselected pixels (0xFF) stay, any other byte
 // (also 254) is sheared; the bounds are those of the selected pixels.

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "case_names.h"
+
 #include "shear/passes.h"
 
 namespace {
@@ -292,7 +294,12 @@ TEST_P(AxisSymmetryTest, ColumnsMatchTransposedRows) {
 INSTANTIATE_TEST_SUITE_P(AllShapesAndModes, AxisSymmetryTest,
                          testing::Combine(testing::Values(Shape::TopAndBottom, Shape::Top, Shape::Bottom),
                                           testing::Range(0, kUndefinedAreaModeCount),
-                                          testing::Values(-100, -37, 13, 100)));
+                                          testing::Values(-100, -37, 13, 100)),
+                         [](const testing::TestParamInfo<AxisSymmetryTest::ParamType>& info) {
+                             return "Shape" + NumberName(ValueOf(std::get<0>(info.param))) + "_Mode" +
+                                    NumberName(std::get<1>(info.param)) + "_Dimension" +
+                                    NumberName(std::get<2>(info.param));
+                         });
 
 // ---- A shape value that names no shape ----
 

@@ -42,12 +42,6 @@ TEST(OffsetProfile, LastOfOneLineIsANegativeZeroThatLeavesCoordinatesAlone) {
     EXPECT_EQ(5 + offset, 5.0);
 }
 
-TEST(OffsetProfile, TableOrderIsBothFirstLast) {
-    EXPECT_EQ(OffsetProfiles[0], &ProfileBoth);
-    EXPECT_EQ(OffsetProfiles[1], &ProfileFirst);
-    EXPECT_EQ(OffsetProfiles[2], &ProfileLast);
-}
-
 // What each stored shape value means: whether it names a shape, which axis
 // it shifts, and which profile its lines follow.
 struct ShapeCase {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -39,7 +41,12 @@ INSTANTIATE_TEST_SUITE_P(
                     ClassifyCase{4.0, 4, OutsideAfter}, ClassifyCase{7.0, 4, OutsideAfter},
                     // A line of one pixel has a single interior position.
                     ClassifyCase{0.0, 1, Interior}, ClassifyCase{0.5, 1, PartialAfter},
-                    ClassifyCase{1.0, 1, OutsideAfter}, ClassifyCase{-0.5, 1, PartialBefore}));
+                    ClassifyCase{1.0, 1, OutsideAfter}, ClassifyCase{-0.5, 1, PartialBefore}),
+    [](const testing::TestParamInfo<ClassifyCase>& info) {
+        // Positions next to a boundary print alike: the index tells them apart.
+        return "Line" + NumberName(info.param.n) + "_Position" + DecimalName(info.param.p) + "_" +
+               std::to_string(info.index);
+    });
 
 // ---- Samplers ----
 //

@@ -8,33 +8,25 @@
 
 namespace {
 
-// The fixed message as the plug-in holds it: 55 bytes in code page 932.
-const std::string kFixedCp932 = [] {
-    std::string s;
-    // 設定ダイアログで例外が発生しました。 (18 characters) + "\n" + 処理を中断します。 (9)
-    const unsigned char bytes[] = {
-        0x90, 0xdd, 0x92, 0xe8, 0x83, 0x5f, 0x83, 0x43, 0x83, 0x41, 0x83, 0x8d, 0x83, 0x4f,
-        0x82, 0xc5, 0x97, 0xe1, 0x8a, 0x4f, 0x82, 0xaa, 0x94, 0xad, 0x90, 0xb6, 0x82, 0xb5,
-        0x82, 0xdc, 0x82, 0xb5, 0x82, 0xbd, 0x81, 0x42, '\n', 0x8f, 0x88, 0x97, 0x9d, 0x82,
-        0xf0, 0x92, 0x86, 0x92, 0x66, 0x82, 0xb5, 0x82, 0xdc, 0x82, 0xb7, 0x81, 0x42};
-    s.assign(reinterpret_cast<const char*>(bytes), sizeof bytes);
-    return s;
-}();
+// Any fixed message will do (the plug-in's own is checked through the DLL
+// under Wine); this one ends in a double-byte character of code page 932.
+const std::string kFixed = "fixed message\nsecond line \x82\xa0";
+// What is left of the 511 bytes for the exception's text.
+const std::size_t kRoom = kExceptionMessageCapacity - 1 - kFixed.size() - 2;
 
 std::string Compose(const char* what) {
     char buffer[kExceptionMessageCapacity];
     std::memset(buffer, '#', sizeof buffer);
-    ComposeExceptionMessage(buffer, sizeof buffer, kFixedCp932.c_str(), what);
+    ComposeExceptionMessage(buffer, sizeof buffer, kFixed.c_str(), what);
     return std::string(buffer);
 }
 
 TEST(ComposeExceptionMessage, JoinsFixedMessageAndTextWithTwoLineBreaks) {
-    ASSERT_EQ(kFixedCp932.size(), 55u);
-    EXPECT_EQ(Compose("abc"), kFixedCp932 + "\n\nabc");
+    EXPECT_EQ(Compose("abc"), kFixed + "\n\nabc");
 }
 
 TEST(ComposeExceptionMessage, NullTextGivesFixedMessageAlone) {
-    EXPECT_EQ(Compose(nullptr), kFixedCp932);
+    EXPECT_EQ(Compose(nullptr), kFixed);
 }
 
 struct CutCase {
@@ -45,27 +37,26 @@ struct CutCase {
 
 class ComposeCutTest : public ::testing::TestWithParam<CutCase> {};
 
-// 454 bytes remain for the text: 511 - 55 - 2.
 TEST_P(ComposeCutTest, KeepsWholeCharactersWithinCapacity) {
     const CutCase& c = GetParam();
     const std::string text = Compose(c.what.c_str());
     EXPECT_LE(text.size(), kExceptionMessageCapacity - 1);
-    EXPECT_EQ(text, kFixedCp932 + "\n\n" + c.what.substr(0, c.keptBytes));
+    EXPECT_EQ(text, kFixed + "\n\n" + c.what.substr(0, c.keptBytes));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lengths, ComposeCutTest,
-    ::testing::Values(CutCase{"Exactly454", std::string(454, 'a'), 454},
-                      CutCase{"Longer", std::string(900, 'b'), 454},
-                      // 453 single bytes then a double-byte character: it fits exactly.
-                      CutCase{"DoubleByteEndsAtLimit", std::string(452, 'c') + "\x83\x5c" + "d", 454},
-                      // 453 single bytes, then a double-byte character that would cross the limit.
-                      CutCase{"DoubleByteAcrossLimit", std::string(453, 'e') + "\x83\x5c" + "f", 453},
+    ::testing::Values(CutCase{"FillsTheRoomExactly", std::string(kRoom, 'a'), kRoom},
+                      CutCase{"Longer", std::string(900, 'b'), kRoom},
+                      // A double-byte character whose second byte is the last that fits.
+                      CutCase{"DoubleByteEndsAtLimit", std::string(kRoom - 2, 'c') + "\x83\x5c" + "d", kRoom},
+                      // A double-byte character that would cross the limit is left out whole.
+                      CutCase{"DoubleByteAcrossLimit", std::string(kRoom - 1, 'e') + "\x83\x5c" + "f", kRoom - 1},
                       CutCase{"AllDoubleByte", [] {
                                   std::string s;
                                   for (int i = 0; i < 300; ++i) s += "\x82\xa0";
                                   return s;
-                              }(), 454}),
+                              }(), kRoom - kRoom % 2}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
 // Capacities too small for the fixed message or the line breaks: the result
@@ -79,6 +70,8 @@ struct SmallCapacityCase {
     const char* what;
     std::string expected;
 };
+
+const std::string kLeadAt41 = std::string(41, 'a') + "\x82\xa0" + "bc";
 
 class ComposeSmallCapacityTest : public ::testing::TestWithParam<SmallCapacityCase> {};
 
@@ -96,11 +89,12 @@ INSTANTIATE_TEST_SUITE_P(
         SmallCapacityCase{"SingleByteFixedCut", 4, "abcdef", "x", "abc"},
         // Two double-byte characters and a byte: not even the first fits.
         SmallCapacityCase{"FirstCharacterTooWide", 2, "\x96\x96\x96\x96\x01", "", ""},
-        // Room for 41 bytes of the 55-byte message: it ends inside a character
-        // at 42, the line breaks must not follow.
-        SmallCapacityCase{"FixedCutBeforeDoubleByte", 43, kFixedCp932, "\xce", kFixedCp932.substr(0, 41)},
-        SmallCapacityCase{"OneLineBreakFits", 57, kFixedCp932, "abc", kFixedCp932 + "\n"},
-        SmallCapacityCase{"NoTextAfterLineBreaks", 58, kFixedCp932, "abc", kFixedCp932 + "\n\n"},
+        // Room for 42 bytes of a 45-byte fixed text whose byte 41 starts a
+        // double-byte character: the text stops before it and the line
+        // breaks must not follow.
+        SmallCapacityCase{"FixedCutBeforeDoubleByte", 43, kLeadAt41, "\xce", kLeadAt41.substr(0, 41)},
+        SmallCapacityCase{"OneLineBreakFits", 47, kLeadAt41, "abc", kLeadAt41 + "\n"},
+        SmallCapacityCase{"NoTextAfterLineBreaks", 48, kLeadAt41, "abc", kLeadAt41 + "\n\n"},
         SmallCapacityCase{"CapacityOneIsEmpty", 1, "abc", "x", ""}),
     [](const ::testing::TestParamInfo<SmallCapacityCase>& info) { return info.param.name; });
 

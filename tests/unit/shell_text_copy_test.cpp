@@ -1,6 +1,8 @@
 // The bounded copy of texts into host buffers.
 #include <gtest/gtest.h>
 
+#include "case_names.h"
+
 #include <string>
 
 #include "plugin/text_copy.h"
@@ -33,6 +35,9 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyCase{"Transform", 9, "Transform"},               // exact: no terminator
                       CopyCase{"Transform", 12, std::string("Transform\0\0\0", 12)},  // zero padded
                       CopyCase{"", 3, std::string("\0\0\0", 3)},
-                      CopyCase{nullptr, 2, std::string("\0\0", 2)}));
+                      CopyCase{nullptr, 2, std::string("\0\0", 2)}),
+    [](const ::testing::TestParamInfo<CopyCase>& info) {
+        return TextName(info.param.text) + "_Length" + NumberName(info.param.length);
+    });
 
 }  // namespace

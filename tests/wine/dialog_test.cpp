@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -15,7 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "plugin/host_abi.h"
+#include "resources/resource.h"
 #include "shear/pixel.h"
+#include "test_hooks.h"
 #include "ui/preview_math.h"
 #include "ui/preview_render.h"
 
@@ -29,10 +33,10 @@ struct Host {
     const std::uint8_t* mask = nullptr;
 } host;
 
-using SetupFunction = std::int32_t(WINAPI*)(std::int32_t, HWND, const PixelBGRA*, std::int32_t,
-                                            std::int32_t);
 SetupFunction setupExport = nullptr;
-std::string pluginDirectory;  // private copy of the DLL; its settings file lives here
+SetupFunction hookedSetupExport = nullptr;  // the hooked test build (test_hooks.h)
+HMODULE pluginModule = nullptr;
+std::string pluginDirectory;  // private copies of the DLLs; their settings file lives here
 
 std::string IniPath() { return pluginDirectory + "\\knfilters.ini"; }
 
@@ -91,13 +95,13 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 // Opens the dialog over the image; returns RXF_Setup's result.
 std::int32_t RunDialog(const std::vector<PixelBGRA>& image, int width, int height,
-                       std::function<void(HWND)> drive) {
+                       std::function<void(HWND)> drive, SetupFunction setup = nullptr) {
     driver = std::move(drive);
     driverRan = false;
     startTick = GetTickCount();
     timerId = SetTimer(nullptr, 0, 30, OnTimer);
-    const std::int32_t result =
-        setupExport(0, nullptr, image.empty() ? nullptr : image.data(), width, height);
+    const std::int32_t result = (setup != nullptr ? setup : setupExport)(
+        0, nullptr, image.empty() ? nullptr : image.data(), width, height);
     KillTimer(nullptr, timerId);
     EXPECT_TRUE(driverRan) << "the dialog never appeared";
     return result;
@@ -113,17 +117,17 @@ std::wstring Text(HWND dialog, int id) {
     return text;
 }
 
-void SetEdit(HWND dialog, const wchar_t* text) { SetDlgItemTextW(dialog, 1059, text); }
-int SliderPos(HWND dialog) { return static_cast<int>(SendMessageW(Item(dialog, 1061), TBM_GETPOS, 0, 0)); }
+void SetEdit(HWND dialog, const wchar_t* text) { SetDlgItemTextW(dialog, IDC_DIMENSION_EDIT, text); }
+int SliderPos(HWND dialog) { return static_cast<int>(SendMessageW(Item(dialog, IDC_DIMENSION_SLIDER), TBM_GETPOS, 0, 0)); }
 void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 void Scroll(HWND dialog, int code, int position = 0) {
     SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(code, static_cast<WORD>(position)),
-                 reinterpret_cast<LPARAM>(Item(dialog, 1061)));
+                 reinterpret_cast<LPARAM>(Item(dialog, IDC_DIMENSION_SLIDER)));
 }
 void SelectMode(HWND dialog, int mode) {
-    SendMessageW(Item(dialog, 1064), CB_SETCURSEL, mode, 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(1064, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(Item(dialog, 1064)));
+    SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_SETCURSEL, mode, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_UNDEFINED_AREA_COMBO, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(Item(dialog, IDC_UNDEFINED_AREA_COMBO)));
 }
 void PressOk(HWND dialog) { Click(dialog, IDOK); }
 void PressCancel(HWND dialog) { Click(dialog, IDCANCEL); }
@@ -140,7 +144,7 @@ struct PaneShot {
 };
 
 PaneShot ReadPane(HWND dialog) {
-    HWND pane = Item(dialog, 1005);
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
     RECT client;
     GetClientRect(pane, &client);
     PaneShot shot;
@@ -172,7 +176,7 @@ PaneShot ReadPane(HWND dialog) {
 // Paints a marker over the pane; a redraw of the preview replaces it.
 const COLORREF kMarker = RGB(255, 0, 255);
 void MarkPane(HWND dialog) {
-    HWND pane = Item(dialog, 1005);
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
     HDC dc = GetDC(pane);
     RECT client;
     GetClientRect(pane, &client);
@@ -211,23 +215,69 @@ protected:
 TEST_F(DialogTest, ResourcesCarryTheirJapaneseTexts) {
     RunDialog(image, 40, 30, [](HWND dialog) {
         EXPECT_EQ(Text(dialog, IDCANCEL), L"キャンセル");
-        EXPECT_EQ(Text(dialog, 1006), L"プレビュー(&P)");
-        EXPECT_EQ(Text(dialog, 1062), L"透明(&T)");
+        EXPECT_EQ(Text(dialog, IDC_PREVIEW_CHECK), L"プレビュー(&P)");
+        EXPECT_EQ(Text(dialog, IDC_TRANSPARENT_CHECK), L"透明(&T)");
         const wchar_t* modes[] = {L"端の画素", L"元の画素", L"繰り返し", L"折り返し", L"描画色", L"背景色"};
-        ASSERT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCOUNT, 0, 0), 6);
+        ASSERT_EQ(SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_GETCOUNT, 0, 0), 6);
         for (int i = 0; i < 6; ++i) {
             wchar_t entry[32] = L"";
-            SendMessageW(Item(dialog, 1064), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
+            SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(entry));
             EXPECT_EQ(std::wstring(entry), modes[i]);
         }
-        for (int id = 1065; id <= 1070; ++id) {
+        for (int id = IDC_SHAPE_FIRST; id <= IDC_SHAPE_LAST; ++id) {
             EXPECT_NE(SendMessageW(Item(dialog, id), BM_GETIMAGE, IMAGE_ICON, 0), 0) << id;
         }
-        EXPECT_TRUE(GetWindowLongW(Item(dialog, 1005), GWL_STYLE) & SS_NOTIFY);
+        EXPECT_TRUE(GetWindowLongW(Item(dialog, IDC_PREVIEW_PANE), GWL_STYLE) & SS_NOTIFY);
         // Defaults without a settings file.
-        EXPECT_EQ(IsDlgButtonChecked(dialog, 1065), BST_CHECKED);
-        EXPECT_EQ(Text(dialog, 1059), L"0");
-        EXPECT_EQ(SendMessageW(Item(dialog, 1064), CB_GETCURSEL, 0, 0), 0);
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHAPE_TOP_AND_BOTTOM), BST_CHECKED);
+        EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"0");
+        EXPECT_EQ(SendMessageW(Item(dialog, IDC_UNDEFINED_AREA_COMBO), CB_GETCURSEL, 0, 0), 0);
+        PressCancel(dialog);
+    });
+}
+
+TEST_F(DialogTest, OpensWithTheFocusOnTheDimensionEdit) {
+    WriteIni("[Parallelogram]\r\nshape=4\r\ndimension=12\r\n");
+    RunDialog(image, 40, 30, [](HWND dialog) {
+        EXPECT_EQ(GetDlgCtrlID(GetFocus()), IDC_DIMENSION_EDIT);
+        DWORD start = 0, end = 0;
+        SendMessageW(Item(dialog, IDC_DIMENSION_EDIT), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u) << "typing replaces the whole text";
+        EXPECT_EQ(end, 2u) << "typing replaces the whole text";
+        PressCancel(dialog);
+    });
+}
+
+// A click on the up-down control's upper or lower half.
+void ClickSpin(HWND dialog, bool up) {
+    HWND spin = Item(dialog, IDC_DIMENSION_SPIN);
+    RECT client;
+    GetClientRect(spin, &client);
+    const LPARAM where = MAKELPARAM(client.right / 2, up ? client.bottom / 4 : client.bottom * 3 / 4);
+    SendMessageW(spin, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendMessageW(spin, WM_LBUTTONUP, 0, where);
+}
+
+TEST_F(DialogTest, UpDownStepsTheEditAndTheSliderWithinMinusToPlusHundred) {
+    struct SpinCase {
+        int start;
+        bool up;
+        int expected;
+    };
+    const SpinCase cases[] = {{7, true, 8}, {7, false, 6}, {100, true, 100}, {-100, false, -100}};
+    RunDialog(image, 40, 30, [&](HWND dialog) {
+        int low = 0, high = 0;
+        SendMessageW(Item(dialog, IDC_DIMENSION_SPIN), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low),
+                     reinterpret_cast<LPARAM>(&high));
+        EXPECT_EQ(low, -100);
+        EXPECT_EQ(high, 100);
+        for (const SpinCase& c : cases) {
+            SetDlgItemInt(dialog, IDC_DIMENSION_EDIT, static_cast<UINT>(c.start), TRUE);
+            ClickSpin(dialog, c.up);
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), std::to_wstring(c.expected)) << c.start << (c.up ? " up" : " down");
+            EXPECT_EQ(SliderPos(dialog), c.expected) << c.start << (c.up ? " up" : " down");
+        }
         PressCancel(dialog);
     });
 }
@@ -250,9 +300,9 @@ TEST_F(DialogTest, EditAcceptsOnlyValidDimensionsAndPutsTheLastOneBack) {
     RunDialog(image, 40, 30, [&](HWND dialog) {
         for (const EditCase& c : cases) {
             SetEdit(dialog, L"35");
-            ASSERT_EQ(Text(dialog, 1059), L"35");
+            ASSERT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"35");
             SetEdit(dialog, c.typed);
-            EXPECT_EQ(Text(dialog, 1059), c.shown) << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), c.shown) << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
             EXPECT_EQ(SliderPos(dialog), c.value);
         }
         PressCancel(dialog);
@@ -275,10 +325,10 @@ TEST_F(DialogTest, SliderCodesMoveTheValueWithinTheRange) {
     };
     RunDialog(image, 40, 30, [&](HWND dialog) {
         for (const ScrollCase& c : cases) {
-            SetDlgItemInt(dialog, 1059, static_cast<UINT>(c.start), TRUE);
+            SetDlgItemInt(dialog, IDC_DIMENSION_EDIT, static_cast<UINT>(c.start), TRUE);
             Scroll(dialog, c.code, c.position);
             BOOL ok = FALSE;
-            EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog, 1059, &ok, TRUE)), c.expected)
+            EXPECT_EQ(static_cast<int>(GetDlgItemInt(dialog, IDC_DIMENSION_EDIT, &ok, TRUE)), c.expected)
                 << "start " << c.start << " code " << c.code;
             EXPECT_EQ(SliderPos(dialog), c.expected) << "start " << c.start << " code " << c.code;
         }
@@ -295,22 +345,22 @@ TEST_F(DialogTest, PreviewRedrawsOnlyForChangesThatMatterWhileItIsOn) {
             return PaneRedrawn(dialog);
         };
         EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"20"); }));
-        EXPECT_FALSE(redrawnBy([&] { Click(dialog, 1067); }));
-        EXPECT_FALSE(redrawnBy([&] { Click(dialog, 1062); }));
+        EXPECT_FALSE(redrawnBy([&] { Click(dialog, IDC_SHAPE_BOTTOM); }));
+        EXPECT_FALSE(redrawnBy([&] { Click(dialog, IDC_TRANSPARENT_CHECK); }));
         EXPECT_FALSE(redrawnBy([&] { SelectMode(dialog, 2); }));
         // ... except the preview box itself, in both directions.
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1006); }));
-        EXPECT_EQ(IsDlgButtonChecked(dialog, 1006), BST_CHECKED);
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1006); }));
-        Click(dialog, 1006);
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_PREVIEW_CHECK); }));
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_PREVIEW_CHECK), BST_CHECKED);
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_PREVIEW_CHECK); }));
+        Click(dialog, IDC_PREVIEW_CHECK);
         // Preview on: every change that matters redraws at once.
         EXPECT_TRUE(redrawnBy([&] { SetEdit(dialog, L"30"); }));
         EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"30"); })) << "same value";
         EXPECT_FALSE(redrawnBy([&] { SetEdit(dialog, L"x"); })) << "refused text";
         EXPECT_TRUE(redrawnBy([&] { Scroll(dialog, TB_LINEDOWN); }));
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1068); }));
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1068); })) << "already checked";
-        EXPECT_TRUE(redrawnBy([&] { Click(dialog, 1062); }));
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT); }));
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT); })) << "already checked";
+        EXPECT_TRUE(redrawnBy([&] { Click(dialog, IDC_TRANSPARENT_CHECK); }));
         EXPECT_TRUE(redrawnBy([&] { SelectMode(dialog, 3); }));
         PressCancel(dialog);
     });
@@ -318,11 +368,11 @@ TEST_F(DialogTest, PreviewRedrawsOnlyForChangesThatMatterWhileItIsOn) {
 
 TEST_F(DialogTest, OkWritesTheFiveKeysInOrderIntoANewFile) {
     const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
-        Click(dialog, 1068);
+        Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT);
         SetEdit(dialog, L"-35");
         SelectMode(dialog, 4);
-        Click(dialog, 1062);
-        Click(dialog, 1006);
+        Click(dialog, IDC_TRANSPARENT_CHECK);
+        Click(dialog, IDC_PREVIEW_CHECK);
         PressOk(dialog);
     });
     EXPECT_EQ(result, 1);
@@ -335,8 +385,8 @@ TEST_F(DialogTest, OkKeepsEverythingElseInTheFile) {
     WriteIni("[Other]\r\nkeep=yes\r\n[Parallelogram]\r\nfavourite=blue\r\ndimension=12\r\n"
              "shape=5\r\n");
     const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
-        EXPECT_EQ(IsDlgButtonChecked(dialog, 1070), BST_CHECKED);
-        EXPECT_EQ(Text(dialog, 1059), L"12");
+        EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHAPE_RIGHT), BST_CHECKED);
+        EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"12");
         EXPECT_EQ(SliderPos(dialog), 12);
         SetEdit(dialog, L"40");
         PressOk(dialog);
@@ -352,8 +402,8 @@ TEST_F(DialogTest, CancelEscapeAndCloseBoxLeaveTheFileAsItWas) {
     const std::function<void(HWND)> closers[] = {
         [](HWND dialog) { PressCancel(dialog); },
         [](HWND dialog) {
-            SetFocus(Item(dialog, 1059));
-            PostMessageW(Item(dialog, 1059), WM_KEYDOWN, VK_ESCAPE, 0);
+            SetFocus(Item(dialog, IDC_DIMENSION_EDIT));
+            PostMessageW(Item(dialog, IDC_DIMENSION_EDIT), WM_KEYDOWN, VK_ESCAPE, 0);
         },
         [](HWND dialog) { SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); },
     };
@@ -361,11 +411,11 @@ TEST_F(DialogTest, CancelEscapeAndCloseBoxLeaveTheFileAsItWas) {
         WriteIni(before);
         const std::int32_t result = RunDialog(image, 40, 30, [&](HWND dialog) {
             // A dimension outside the range opens as 0.
-            EXPECT_EQ(Text(dialog, 1059), L"0");
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"0");
             EXPECT_EQ(SliderPos(dialog), 0);
-            Click(dialog, 1065);
+            Click(dialog, IDC_SHAPE_TOP_AND_BOTTOM);
             SetEdit(dialog, L"77");
-            Click(dialog, 1006);
+            Click(dialog, IDC_PREVIEW_CHECK);
             close(dialog);
         });
         EXPECT_EQ(result, 0);
@@ -398,28 +448,36 @@ void ExpectPaneEquals(const PaneShot& shot, const ExpectedPane& expected) {
     EXPECT_EQ(wrong, 0);
 }
 
+// The pane's size in pixels, from a dialog opened for the purpose.
+SIZE PaneSize(const std::vector<PixelBGRA>& image, int width, int height) {
+    SIZE size{0, 0};
+    RunDialog(image, width, height, [&](HWND dialog) {
+        RECT client;
+        GetClientRect(Item(dialog, IDC_PREVIEW_PANE), &client);
+        size = SIZE{client.right, client.bottom};
+        PressCancel(dialog);
+    });
+    return size;
+}
+
 TEST_F(DialogTest, ASmallImageIsCentredWithTheOddMarginRightAndBelow) {
-    // 50% alpha so that the checkerboard shows through.
-    const int w = 41, h = 31;
+    // Three pixels narrower and shorter than the pane: one margin column on
+    // the left and two on the right, one row above and two below.  50% alpha
+    // so that the checkerboard shows through.
+    const SIZE pane = PaneSize(image, 40, 30);
+    ASSERT_GT(pane.cx, 3);
+    ASSERT_GT(pane.cy, 3);
+    const int w = pane.cx - 3, h = pane.cy - 3;
     const auto translucent = CoordinateImage(w, h, 128);
     WriteIni("[Parallelogram]\r\npreview=1\r\n");
     RunDialog(translucent, w, h, [&](HWND dialog) {
-        const PaneShot shot = ReadPane(dialog);
-        Click(dialog, 1006);
-        Click(dialog, 1006);  // a synchronous redraw of the unchanged image
+        Click(dialog, IDC_PREVIEW_CHECK);
+        Click(dialog, IDC_PREVIEW_CHECK);  // a synchronous redraw of the unchanged image
         const PaneShot now = ReadPane(dialog);
         ExpectedPane expected(now.width, now.height);
-        const PreviewPoint destination{(now.width - w) / 2, (now.height - h) / 2};
         RenderUnchanged(expected, PreviewImage{translucent.data(), w, h},
-                        PreviewWindow{destination, {0, 0}, {w, h}});
+                        PreviewWindow{{1, 1}, {0, 0}, {w, h}});
         ExpectPaneEquals(now, expected);
-        // The spare column and row are on the right and at the bottom.
-        const int left = destination.x, right = now.width - (destination.x + w);
-        const int top = destination.y, bottom = now.height - (destination.y + h);
-        EXPECT_TRUE(right == left || right == left + 1);
-        EXPECT_TRUE(bottom == top || bottom == top + 1);
-        EXPECT_TRUE((now.width - w) % 2 == 0 || right == left + 1);
-        (void)shot;
         PressCancel(dialog);
     });
 }
@@ -428,7 +486,7 @@ TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
     const int w = 400, h = 300;
     const auto big = CoordinateImage(w, h);
     RunDialog(big, w, h, [&](HWND dialog) {
-        HWND pane = Item(dialog, 1005);
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
         const PaneShot first = ReadPane(dialog);
         auto drag = [&](int fromX, int fromY, int toX, int toY) {
             SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, fromY));
@@ -460,6 +518,107 @@ TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
     });
 }
 
+// The cursor the pane set last, compared with the plug-in's own resources.
+HCURSOR PluginCursor(int id) { return LoadCursorW(pluginModule, MAKEINTRESOURCEW(id)); }
+
+TEST_F(DialogTest, CursorsShowAnOpenHandOverAPannablePaneAndAClosedOneWhileDragging) {
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    const auto big = CoordinateImage(400, 30);  // pans horizontally only
+    RunDialog(big, 400, 30, [&](HWND dialog) {
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+        ASSERT_NE(PluginCursor(IDCUR_OPEN_HAND), nullptr);
+        ASSERT_NE(PluginCursor(IDCUR_CLOSED_HAND), nullptr);
+        SetCursor(arrow);
+        SendMessageW(pane, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+        EXPECT_EQ(GetCursor(), PluginCursor(IDCUR_OPEN_HAND)) << "hovering";
+        SetCursor(arrow);
+        SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+        EXPECT_EQ(GetCursor(), PluginCursor(IDCUR_CLOSED_HAND)) << "drag started";
+        SetCursor(arrow);
+        SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 20));
+        EXPECT_EQ(GetCursor(), PluginCursor(IDCUR_CLOSED_HAND)) << "dragging";
+        SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(25, 20));
+        PressCancel(dialog);
+    });
+    RunDialog(image, 40, 30, [&](HWND dialog) {  // the image fits
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+        SetCursor(arrow);
+        SendMessageW(pane, WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+        SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+        EXPECT_EQ(GetCapture(), nullptr);
+        SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(25, 20));
+        SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(25, 20));
+        EXPECT_EQ(GetCursor(), arrow);
+        PressCancel(dialog);
+    });
+}
+
+// What the pane shows in its error state: the two-line error text drawn
+// over whatever was there, in the default font and colour of its DC.
+PaneShot ExpectedErrorText(HWND dialog, const PaneShot& underneath, int error) {
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+    PaneShot expected = underneath;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = expected.width;
+    info.bmiHeader.biHeight = -expected.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC screen = GetDC(pane);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    std::copy(underneath.pixels.begin(), underneath.pixels.end(), static_cast<PixelBGRA*>(bits));
+    SelectObject(memory, GetCurrentObject(screen, OBJ_FONT));
+    SetTextColor(memory, GetTextColor(screen));
+    SetBkMode(memory, TRANSPARENT);
+    RECT client{0, 0, expected.width, expected.height};
+    const std::string text = "プレビューエラー！\nエラー番号 " + std::to_string(error);
+    DrawTextA(memory, text.c_str(), -1, &client, 0);
+    GdiFlush();
+    const auto* data = static_cast<const PixelBGRA*>(bits);
+    expected.pixels.assign(data, data + expected.width * expected.height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(pane, screen);
+    return expected;
+}
+
+TEST_F(DialogTest, APaneInItsErrorStateShowsTheErrorTextAndIsDisabled) {
+    WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=40\r\npreview=1\r\n");
+    RunDialog(image, 40, 30, [](HWND dialog) {
+        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+        EXPECT_TRUE(IsWindowEnabled(pane));
+        // The hook makes the next rendering write one pixel outside the pane.
+        SendMessageW(dialog, kHookFailPaneMessage, 0, 0);
+        MarkPane(dialog);
+        Click(dialog, IDC_SHAPE_BOTTOM);
+        EXPECT_FALSE(PaneRedrawn(dialog)) << "the failing frame is not shown";
+        EXPECT_FALSE(IsWindowEnabled(pane));
+        // From now on every redraw shows the text over what was there.
+        for (int shape : {IDC_SHAPE_LEFT_AND_RIGHT, IDC_SHAPE_TOP_AND_BOTTOM}) {
+            MarkPane(dialog);
+            const PaneShot marked = ReadPane(dialog);
+            Click(dialog, shape);
+            const PaneShot shown = ReadPane(dialog);
+            const PaneShot expected = ExpectedErrorText(dialog, marked, 6);
+            ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
+            int differing = 0, text = 0;
+            for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
+                const int x = static_cast<int>(i) % shown.width, y = static_cast<int>(i) / shown.width;
+                if (shown.At(x, y) != expected.At(x, y)) ++differing;
+                if (marked.At(x, y) != expected.At(x, y)) ++text;
+            }
+            EXPECT_EQ(differing, 0) << "after clicking " << shape;
+            EXPECT_GT(text, 0) << "the error text draws something";
+        }
+        PressCancel(dialog);
+    }, hookedSetupExport);
+}
+
 TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
     const int w = 40, h = 30;
     std::vector<std::uint8_t> mask(w * h, 0xFF);
@@ -469,7 +628,7 @@ TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
     host.mask = mask.data();
     WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=100\r\nundefarea=3\r\ntransparent=1\r\npreview=1\r\n");
     RunDialog(image, w, h, [&](HWND dialog) {
-        Click(dialog, 1066);  // redraw now, synchronously
+        Click(dialog, IDC_SHAPE_TOP);  // redraw now, synchronously
         const PaneShot shot = ReadPane(dialog);
         ExpectedPane expected(shot.width, shot.height);
         const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
@@ -492,7 +651,7 @@ TEST_F(DialogTest, ColourModesUseTheHostsColours) {
     const int w = 40, h = 30;
     WriteIni("[Parallelogram]\r\nshape=3\r\ndimension=-60\r\nundefarea=5\r\npreview=1\r\n");
     RunDialog(image, w, h, [&](HWND dialog) {
-        Click(dialog, 1068);
+        Click(dialog, IDC_SHAPE_LEFT_AND_RIGHT);
         const PaneShot shot = ReadPane(dialog);
         ExpectedPane expected(shot.width, shot.height);
         const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
@@ -509,9 +668,9 @@ TEST_F(DialogTest, ColourModesUseTheHostsColours) {
 
 extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data) {
     switch (code) {
-    case 1: *static_cast<PixelBGRA*>(data) = host.drawing; return 1;
-    case 3: *static_cast<PixelBGRA*>(data) = host.background; return 1;
-    case 4:
+    case QueryDrawingColour: *static_cast<PixelBGRA*>(data) = host.drawing; return 1;
+    case QueryBackgroundColour: *static_cast<PixelBGRA*>(data) = host.background; return 1;
+    case QuerySelectionMask:
         if (host.mask == nullptr) return 0;
         *static_cast<const std::uint8_t**>(data) = host.mask;
         return 1;
@@ -522,8 +681,8 @@ extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data
 // Copies the plug-in next to a private settings file and loads it.
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PARALLELOGRAM.DLL [gtest options]\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PARALLELOGRAM.DLL HOOKED.DLL [gtest options]\n", argv[0]);
         return 2;
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_UPDOWN_CLASS | ICC_BAR_CLASSES};
@@ -538,18 +697,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot copy %s\n", argv[1]);
         return 2;
     }
-    HMODULE plugin = LoadLibraryA(dll.c_str());
-    if (plugin == nullptr) {
-        std::fprintf(stderr, "cannot load %s\n", dll.c_str());
+    const std::string hooked = pluginDirectory + "\\" + kHookedPluginName;
+    if (!CopyFileA(argv[2], hooked.c_str(), FALSE)) {
+        std::fprintf(stderr, "cannot copy %s\n", argv[2]);
+        return 2;
+    }
+    pluginModule = LoadLibraryA(dll.c_str());
+    HMODULE hookedModule = LoadLibraryA(hooked.c_str());
+    if (pluginModule == nullptr || hookedModule == nullptr) {
+        std::fprintf(stderr, "cannot load the plug-ins from %s\n", pluginDirectory.c_str());
         return 2;
     }
     setupExport = reinterpret_cast<SetupFunction>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "RXF_Setup")));
-    if (setupExport == nullptr) return 2;
+        reinterpret_cast<void*>(GetProcAddress(pluginModule, "RXF_Setup")));
+    hookedSetupExport = reinterpret_cast<SetupFunction>(
+        reinterpret_cast<void*>(GetProcAddress(hookedModule, "RXF_Setup")));
+    if (setupExport == nullptr || hookedSetupExport == nullptr) return 2;
 
     const int result = RUN_ALL_TESTS();
-    FreeLibrary(plugin);
+    FreeLibrary(hookedModule);
+    FreeLibrary(pluginModule);
     DeleteFileA(IniPath().c_str());
+    DeleteFileA(hooked.c_str());
     DeleteFileA(dll.c_str());
     RemoveDirectoryA(pluginDirectory.c_str());
     return result;

@@ -8,6 +8,7 @@
 
 #include "host_answers.h"
 #include "plugin/client_info.h"
+#include "test_hooks.h"
 #include "test_support.h"
 
 namespace {
@@ -133,11 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"IndexSeven", 7, 6, 7, std::string(6, '\0'), std::string(7, '\0')}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
 
-TEST_F(PluginTest, TextsAreInCodePage932) {
-    ASSERT_EQ(kCategory.size(), 14u);  // "変形" is four bytes in code page 932
-    ASSERT_EQ(kMenu.size(), 30u);
-}
-
 TEST_F(PluginTest, SetupWithInvalidIndexReturnsZeroAndShowsNothing) {
     EXPECT_EQ(plugin->setup(1, nullptr, source.data(), width, height), 0);
     EXPECT_EQ(plugin->setup(-1, nullptr, source.data(), width, height), 0);
@@ -182,7 +178,19 @@ INSTANTIATE_TEST_SUITE_P(
         ProgressCase{"NoSettingsFile", {}, 0, 5, 4, {0, 0, 5, 4}, {0, 10000}, false},
         // A rectangle reaching outside the image is clipped to it.
         ProgressCase{"RectClippedToImage", kRows, 0, 5, 4, {-3, -2, 9, 7}, {0, 0, 2500, 5000, 7500, 10000}, true},
-        ProgressCase{"RectEntirelyBelow", kRows, 0, 5, 4, {0, 10, 5, 20}, {0, 10000}, false}),
+        ProgressCase{"RectEntirelyBelow", kRows, 0, 5, 4, {0, 10, 5, 20}, {0, 10000}, false},
+        // Inside out in the direction of the lines: one report per line, no
+        // pixel written, whatever the undefined area.
+        ProgressCase{"RightBeforeLeftEdge", kRows, 0, 8, 8, {5, 0, 2, 3}, {0, 0, 3333, 6666, 10000}, false},
+        ProgressCase{"RightBeforeLeftDrawing", {"shape=0", "dimension=50", "undefarea=4"}, 0, 8, 8,
+                     {5, 0, 2, 3}, {0, 0, 3333, 6666, 10000}, false},
+        ProgressCase{"RightBeforeLeftBackground", {"shape=0", "dimension=50", "undefarea=5"}, 0, 8, 8,
+                     {5, 0, 2, 3}, {0, 0, 3333, 6666, 10000}, false},
+        ProgressCase{"BottomAboveTop", {"shape=3", "dimension=50", "undefarea=4"}, 0, 8, 8,
+                     {0, 5, 3, 2}, {0, 0, 3333, 6666, 10000}, false},
+        // Clipping turns it into {8, 0, 0, 3}.
+        ProgressCase{"ClippedInsideOut", {"shape=0", "dimension=50", "undefarea=5"}, 0, 8, 8,
+                     {10, 0, -5, 3}, {0, 0, 3333, 6666, 10000}, false}),
     [](const ::testing::TestParamInfo<ProgressCase>& info) { return info.param.name; });
 
 TEST_F(PluginTest, NullCallbackReturnsZero) {
@@ -210,6 +218,57 @@ TEST_F(PluginTest, NullRectOrEmptyImageRunsNoPass) {
     EXPECT_EQ(ProgressDone(), (std::vector<std::int32_t>{0, 10000, 0, 10000, 0, 10000}));
     EXPECT_TRUE(DestinationUntouched());
 }
+
+// -------------------------------------------------------------- Setup guard
+
+// No exception leaves RXF_Setup: the hooked build throws on request, and the
+// box shown has the fixed message, the exception's own text when it has one,
+// the caption "exception", and comes without the host's error notice.
+const std::string kSetupFailed = "設定ダイアログで例外が発生しました。\n処理を中断します。";
+
+struct GuardCase {
+    const char* name;
+    std::int32_t height;  // picks the exception (test_hooks.h)
+    std::string what;
+    std::string text;  // the box's
+};
+
+class SetupGuardTest : public ::testing::TestWithParam<GuardCase> {
+protected:
+    static PluginCopy* hooked;
+    static void SetUpTestSuite() { hooked = new PluginCopy(TheHookedPluginPath, kHookedPluginName); }
+    static void TearDownTestSuite() {
+        delete hooked;
+        hooked = nullptr;
+    }
+    MessageBoxCloser closer;
+};
+
+PluginCopy* SetupGuardTest::hooked = nullptr;
+
+TEST_P(SetupGuardTest, ShowsTheExceptionBoxAndReturnsZero) {
+    const GuardCase& c = GetParam();
+    ASSERT_TRUE(hooked->Loaded()) << "cannot load a copy of " << TheHookedPluginPath;
+    ClearRecords();
+    TheAnswers = TestHostAnswers{};
+    const auto* what = reinterpret_cast<const PixelBGRA*>(c.what.c_str());
+    EXPECT_EQ(hooked->setup(0, nullptr, what, 1, c.height), 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, c.text);
+    EXPECT_EQ(Boxes()[0].caption, "exception");
+    EXPECT_EQ(Events(), (std::vector<std::string>{"box"})) << "no notice to the host";
+}
+
+// The composed text holds 511 bytes: 55 of the fixed message, two line
+// breaks, 454 of the exception's text.
+INSTANTIATE_TEST_SUITE_P(
+    Exceptions, SetupGuardTest,
+    ::testing::Values(
+        GuardCase{"Standard", kHookThrowStandardHeight, "abc", kSetupFailed + "\n\nabc"},
+        GuardCase{"StandardWithLongText", kHookThrowStandardHeight, std::string(600, 'x'),
+                  kSetupFailed + "\n\n" + std::string(454, 'x')},
+        GuardCase{"OutsideTheStandardFamily", kHookThrowOtherHeight, "", kSetupFailed}),
+    [](const ::testing::TestParamInfo<GuardCase>& info) { return info.param.name; });
 
 // ------------------------------------------------------ settings validation
 

@@ -12,12 +12,12 @@ TestHostAnswers TheAnswers;
 extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data) {
     Events().push_back("query " + std::to_string(code));
     switch (code) {
-        case 1:
-        case 3:
+        case QueryDrawingColour:
+        case QueryBackgroundColour:
             if (!TheAnswers.answerColours) return 0;
-            *static_cast<PixelBGRA*>(data) = code == 1 ? TheAnswers.drawing : TheAnswers.background;
+            *static_cast<PixelBGRA*>(data) = code == QueryDrawingColour ? TheAnswers.drawing : TheAnswers.background;
             return 1;
-        case 4:
+        case QuerySelectionMask:
             if (TheAnswers.mask == nullptr) return 0;
             *static_cast<const std::uint8_t**>(data) = TheAnswers.mask;
             return 1;

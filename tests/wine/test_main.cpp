@@ -1,4 +1,4 @@
-// Runs the Wine tests: test-program PLUGIN.dll [gtest flags]
+// Runs the Wine tests: test-program PLUGIN.dll HOOKED.dll [gtest flags]
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,8 +9,8 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PLUGIN.dll [gtest flags]\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PLUGIN.dll HOOKED.dll [gtest flags]\n", argv[0]);
         return 2;
     }
     // The texts are code page 932; under any other ANSI code page the tests
@@ -21,5 +21,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     ThePluginPath = argv[1];
+    TheHookedPluginPath = argv[2];
     return RUN_ALL_TESTS();
 }

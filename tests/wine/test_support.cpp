@@ -5,6 +5,7 @@
 #include <cstring>
 
 std::string ThePluginPath;
+std::string TheHookedPluginPath;
 std::int32_t TheProgressAnswer = 1;
 
 std::string ToWindowsPath(const std::string& path) {
@@ -142,8 +143,9 @@ void Find(HMODULE module, const char* name, Function& function) {
 
 }  // namespace
 
-PluginCopy::PluginCopy() : directory("plugin") {
-    if (!CopyFileA(ToWindowsPath(ThePluginPath).c_str(), ModulePath().c_str(), FALSE)) return;
+PluginCopy::PluginCopy(const std::string& original, const std::string& name)
+    : directory("plugin"), fileName(name) {
+    if (!CopyFileA(ToWindowsPath(original).c_str(), ModulePath().c_str(), FALSE)) return;
     module = LoadLibraryA(ModulePath().c_str());
     if (module == nullptr) return;
     Find(module, "RX_GetPluginInfo", getPluginInfo);

@@ -10,10 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "shear/passes.h"
+#include "plugin/host_abi.h"
+#include "shear/pixel.h"
 
-// The plug-in to test, as given on the command line (Unix or Windows path).
+// The plug-in to test and its hooked test build (test_hooks.h), as given on
+// the command line (Unix or Windows paths).
 extern std::string ThePluginPath;
+extern std::string TheHookedPluginPath;
 
 // "/a/b" becomes "Z:\a\b"; Windows paths are kept.
 std::string ToWindowsPath(const std::string& path);
@@ -66,30 +69,31 @@ std::vector<ProgressReport>& ProgressReports();
 extern std::int32_t TheProgressAnswer;
 std::int32_t WINAPI RecordProgress(std::int32_t done, std::int32_t total, ProgressUserData userData);
 
-// A private copy of the plug-in in its own directory, loaded by path.
+// A private copy of a plug-in (by default the one to test) in its own
+// directory, loaded by path.
 class PluginCopy {
 public:
-    PluginCopy();
+    explicit PluginCopy(const std::string& original = ThePluginPath,
+                        const std::string& fileName = "parallelogram.dll");
     ~PluginCopy();
     bool Loaded() const { return module != nullptr; }
     const std::string& Directory() const { return directory.Path(); }
-    std::string ModulePath() const { return directory.File("parallelogram.dll"); }
+    std::string ModulePath() const { return directory.File(fileName); }
 
     // Writes "knfilters.ini" beside the copy: section Parallelogram with the
     // given raw lines ("key=value").
     void WriteSettings(const std::vector<std::string>& lines) const;
     void RemoveSettings() const;
 
-    std::int16_t (WINAPI* getPluginInfo)(char*, std::int32_t) = nullptr;
-    std::int32_t (WINAPI* filterCount)() = nullptr;
-    char* (WINAPI* getName)(std::int32_t, char*, std::int32_t, char*, std::int32_t) = nullptr;
-    std::int32_t (WINAPI* execute)(std::int32_t, HWND, const PixelBGRA*, PixelBGRA*, std::uint32_t,
-                                   const ProcessRect*, std::uint32_t, std::int32_t, std::int32_t,
-                                   ProgressCallback, ProgressUserData) = nullptr;
-    std::int32_t (WINAPI* setup)(std::int32_t, HWND, const PixelBGRA*, std::int32_t, std::int32_t) = nullptr;
+    GetPluginInfoFunction getPluginInfo = nullptr;
+    FilterCountFunction filterCount = nullptr;
+    GetNameFunction getName = nullptr;
+    ExecuteFunction execute = nullptr;
+    SetupFunction setup = nullptr;
 
 private:
     TempDirectory directory;
+    std::string fileName;
     HMODULE module = nullptr;
 };
 

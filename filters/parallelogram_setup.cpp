@@ -1,4 +1,6 @@
-// The filter's Setup: the settings dialog over the host's image.
+// The filter's Setup: the settings dialog over the host's image.  It builds
+// on the dialog (ui/), which builds on this folder's library, so it is part
+// of the plug-in itself; the Wine tests' hooked build replaces it.
 #include "filters/parallelogram_filter.h"
 #include "ui/parallelogram_dialog.h"
 
