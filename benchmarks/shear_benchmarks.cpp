@@ -19,6 +19,8 @@
 #include "reference/literal_shear.h"
 #include "shear/passes.h"
 #include "shear/vector_level.h"
+#include "ui/preview_math.h"
+#include "ui/preview_render.h"
 
 namespace {
 
@@ -90,6 +92,50 @@ void RunMemcpy(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kPixels * sizeof(PixelBGRA)));
 }
 
+// The preview pane's pixels, blended over the checkerboard as the pane
+// itself does.
+class PaneBuffer : public PixelSink {
+public:
+    PaneBuffer(std::int32_t width, std::int32_t height)
+        : width_(width), height_(height), pixels_(static_cast<std::size_t>(width) * height) {}
+    void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) override {
+        StoreOverChecker(pixels_.data(), width_, height_, x, y, pixel, alpha);
+    }
+
+private:
+    std::int32_t width_, height_;
+    std::vector<PixelBGRA> pixels_;
+};
+
+// One full render of the settings dialog's preview pane (183 x 146 pixels)
+// in the middle of the image, the whole image selected, with the first
+// target setting.
+constexpr PreviewSize kPane{183, 146};
+const char* const kPreviewRows = "Preview/Rows_pane_183x146";
+const char* const kPreviewColumns = "Preview/Columns_pane_183x146";
+
+void RunPreview(benchmark::State& state, ShapeKind shape) {
+    Images& images = SharedImages();
+    PaneBuffer pane(kPane.width, kPane.height);
+    const PreviewImage image{images.source.data(), kSide, kSide};
+    const PreviewWindow window{PreviewPoint{0, 0},
+                               PreviewPoint{(kSide - kPane.width) / 2, (kSide - kPane.height) / 2}, kPane};
+    PreviewShear shear{};
+    shear.bounds = ProcessRect{0, 0, kSide, kSide};
+    shear.shape = ValueOf(shape);
+    shear.dimension = kInteriorDominated.dimension;
+    shear.policy = UndefinedAreaPolicy{ValueOf(kInteriorDominated.mode), PixelBGRA{10, 20, 30, 0}, 0};
+    for (auto _ : state) {
+        if (IsRowShape(shape)) {
+            RenderRowShear(pane, image, window, shear);
+        } else {
+            RenderColumnShear(pane, image, window, shear);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kPane.width) * kPane.height);
+}
+
 void Register(const std::string& name, Pass pass, ShapeKind shape, const Setting& setting,
               VectorLevel cap = VectorLevel::Avx512) {
     benchmark::RegisterBenchmark(name.c_str(), RunShear, pass, shape, setting, cap)
@@ -115,6 +161,8 @@ void RegisterAll() {
         Register(std::string("Rows/") + s.name, ShearRows, ShapeKind::Top, s);
         Register(std::string("Columns/") + s.name, ShearColumns, ShapeKind::Right, s);
     }
+    benchmark::RegisterBenchmark(kPreviewRows, RunPreview, kRows)->Unit(benchmark::kMicrosecond)->UseRealTime();
+    benchmark::RegisterBenchmark(kPreviewColumns, RunPreview, kColumns)->Unit(benchmark::kMicrosecond)->UseRealTime();
 }
 
 // Prints the usual table and keeps every measured time per benchmark, so that
@@ -142,6 +190,21 @@ public:
             for (const Setting* s : {&kInteriorDominated, &kEdgeHeavy}) {
                 for (const char* variant : {"", "/avx2", "/sse2"}) PrintRow(std::string(axis) + s->name, variant, copy);
             }
+        }
+        std::printf("\n%-46s %10s\n", "columns / rows, same settings and level", "ratio");
+        for (const Setting* s : {&kInteriorDominated, &kEdgeHeavy}) {
+            for (const char* variant : {"", "/avx2", "/sse2"}) {
+                const double rows = Median(std::string("Rows/") + s->name + variant);
+                const double columns = Median(std::string("Columns/") + s->name + variant);
+                if (rows > 0 && columns > 0) {
+                    std::printf("%-46s %9.2fx\n", (std::string(s->name) + variant).c_str(), columns / rows);
+                }
+            }
+        }
+        std::printf("\n%-46s %10s\n", "preview: one render of the 183x146 pane", "ms");
+        for (const char* name : {kPreviewRows, kPreviewColumns}) {
+            const double seconds = Median(name);
+            if (seconds > 0) std::printf("%-46s %10.3f\n", name, seconds * 1e3);
         }
     }
 

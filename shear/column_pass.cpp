@@ -1,32 +1,239 @@
-// The column pass: strips of columns are transposed into contiguous lines,
-// run through the same line code, and transposed back, so that memory is
-// walked row by row.
+// The column pass: bands of sixteen neighbouring columns, each produced row
+// by row from a compact copy of its source columns (column_band.h), four
+// bands side by side at a time.
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 
-#include "shear/line_kernel.h"
+#include "shear/column_band.h"
+#include "shear/line_regions.h"
 #include "shear/passes.h"
 #include "shear/scratch.h"
 #include "shear/shear_line.h"
-#include "shear/transpose.h"
+#include "shear/streaming.h"
 #include "shear/vector_level.h"
 
 using namespace shear_detail;
 
 namespace {
 
-// The column pass works on strips of this many columns: each source row
-// contributes two whole cache lines to the strip, and a strip's transposed
-// columns and produced columns (512 KB each for 4096 rows) stay in the
-// second-level cache, which 64 columns overflowed.
-constexpr std::int32_t kStripColumns = 32;
+// A strip of four bands is produced a chunk of rows at a time, band after
+// band: reads and writes then keep to stretches of 256 bytes of each row.
+constexpr int kStripBands = 4;
+constexpr std::int32_t kChunkRows = 64;
+
+std::uint32_t Bits(const PixelBGRA& pixel) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &pixel, sizeof bits);
+    return bits;
+}
+
+// What the pass needs to describe one band's lanes.
+struct ColumnPassFrame {
+    const PixelBGRA* source;
+    std::int32_t w, h;
+    ProcessRect rect;
+    UndefinedAreaPolicy policy;
+    UndefinedAreaMode mode;
+    std::uint32_t outsideKeep;
+    BandRowsFunction bandRows;
+};
+
+// One band of up to sixteen columns from `left` (lanes past them give zero
+// pixels): its lanes (with the rows of its copy) and its columns' regions.
+struct Band {
+    ColumnBand lanes;
+    RegionStarts starts[kBandColumns];
+    std::int32_t left, columns;
+};
+
+// How the outside run of a mode that blends maps its positions: q = p + shift,
+// or q = (shift - p) - 1 when mirrored (the samplers' Repeat and Fold).
+bool OutsideMap(const ColumnPassFrame& frame, bool before, double& shift, bool& mirrored) {
+    const double length = static_cast<double>(frame.h);
+    if (frame.mode == UndefinedAreaMode::Repeat) {
+        shift = before ? length : -length;
+        mirrored = false;
+        return true;
+    }
+    if (frame.mode == UndefinedAreaMode::Fold) {
+        shift = before ? 0.0 : static_cast<double>(2 * frame.h);
+        mirrored = true;
+        return true;
+    }
+    return false;
+}
+
+// Lane k of `lanes` for a stretch of rows in which column x stays in `region`
+// (a partial region only for row y, which it holds alone).
+void DescribeLane(const ColumnPassFrame& frame, ColumnBand& lanes, int k, std::int32_t x, SampleRegion region,
+                  std::int32_t y) {
+    const LaneBits bit = LaneBits{1} << k;
+    lanes.shift[k] = 0.0;
+    lanes.keep[k] = kKeepAll;
+    lanes.constant[k] = 0;
+    if (region == Interior) {
+        lanes.blended |= bit;
+        return;
+    }
+    if (region == PartialBefore || region == PartialAfter) {
+        const double p = static_cast<double>(y) + lanes.offset[k];
+        lanes.constant[k] =
+            Bits(ColumnSamplers[region][frame.policy.mode](frame.source, x, y, p, frame.w, frame.h, frame.policy));
+        return;
+    }
+    const bool before = region == OutsideBefore;
+    lanes.keep[k] = frame.outsideKeep;
+    bool mirrored = false;
+    if (OutsideMap(frame, before, lanes.shift[k], mirrored)) {
+        lanes.blended |= bit;
+        if (mirrored) lanes.mirrored |= bit;
+        return;
+    }
+    switch (frame.mode) {
+        case UndefinedAreaMode::EdgePixel:
+            lanes.constant[k] =
+                Bits(frame.source[static_cast<std::ptrdiff_t>(before ? 0 : frame.h - 1) * frame.w + x]);
+            return;
+        case UndefinedAreaMode::OriginalPixel:
+            lanes.original |= bit;
+            return;
+        default:  // DrawingColour, BackgroundColour
+            lanes.constant[k] = Bits(frame.policy.fill);
+            return;
+    }
+}
+
+// The source rows that rows [from, to) of a lane read, added to [first, end).
+void AddRowsRead(const ColumnPassFrame& frame, double offset, double shift, bool mirrored, std::int32_t from,
+                 std::int32_t to, std::int32_t& first, std::int32_t& end) {
+    if (from >= to) return;
+    auto row = [&](std::int32_t y) {
+        const double p = static_cast<double>(y) + offset;
+        return static_cast<std::int32_t>(mirrored ? (shift - p) - 1.0 : p + shift);
+    };
+    const std::int32_t a = row(from), b = row(to - 1);
+    first = std::min(first, std::max(std::min(a, b), 0));
+    end = std::max(end, std::min(std::max(a, b) + 2, frame.h));
+}
+
+// The band's source rows: those its blended lanes straddle and, in
+// OriginalPixel mode, those of its outside runs.
+void FindRowsRead(const ColumnPassFrame& frame, Band& band) {
+    band.lanes.firstRow = frame.h;
+    band.lanes.endRow = 0;
+    const std::int32_t top = frame.rect.top, bottom = frame.rect.bottom;
+    for (int k = 0; k < band.columns; ++k) {
+        const RegionStarts& s = band.starts[k];
+        const double offset = band.lanes.offset[k];
+        AddRowsRead(frame, offset, 0.0, false, s.interior, s.partialAfter, band.lanes.firstRow, band.lanes.endRow);
+        double shift = 0.0;
+        bool mirrored = false;
+        if (OutsideMap(frame, true, shift, mirrored)) {
+            AddRowsRead(frame, offset, shift, mirrored, top, s.partialBefore, band.lanes.firstRow, band.lanes.endRow);
+        }
+        if (OutsideMap(frame, false, shift, mirrored)) {
+            AddRowsRead(frame, offset, shift, mirrored, s.outsideAfter, bottom, band.lanes.firstRow, band.lanes.endRow);
+        }
+        if (frame.mode == UndefinedAreaMode::OriginalPixel && (top < s.partialBefore || s.outsideAfter < bottom)) {
+            band.lanes.firstRow = std::min(band.lanes.firstRow, top);
+            band.lanes.endRow = std::max(band.lanes.endRow, bottom);
+        }
+    }
+    if (band.lanes.firstRow >= band.lanes.endRow) band.lanes.firstRow = band.lanes.endRow = 0;
+}
+
+// Copies each band's source rows into its block of `copies` (band b's at
+// copies + b * copyPixels), sixteen pixels a row.  The strip's bands are
+// copied row by row together, so that each source row is read as one
+// stretch of the strip's width.
+void CopyStripRows(const ColumnPassFrame& frame, const Band* bands, int bandCount, PixelBGRA* copies,
+                   std::ptrdiff_t copyPixels) {
+    std::int32_t first = frame.h, end = 0;
+    for (int b = 0; b < bandCount; ++b) {
+        if (bands[b].lanes.firstRow < bands[b].lanes.endRow) {
+            first = std::min(first, bands[b].lanes.firstRow);
+            end = std::max(end, bands[b].lanes.endRow);
+        }
+    }
+    // Each row lies a whole pitch from the last, on a page of its own, where
+    // the hardware's prefetching does not follow: the rows are asked for some
+    // way ahead.
+    constexpr std::int32_t kAhead = 8;
+    const std::ptrdiff_t stride = frame.w;
+    const std::int32_t stripLeft = bands[0].left;
+    const std::int32_t stripWidth = bands[bandCount - 1].left + bands[bandCount - 1].columns - stripLeft;
+    for (std::int32_t r = first; r < end; ++r) {
+        const PixelBGRA* in = frame.source + static_cast<std::ptrdiff_t>(r) * stride + stripLeft;
+        if (r + kAhead < end) {
+            for (std::int32_t k = 0; k < stripWidth; k += 16) __builtin_prefetch(in + kAhead * stride + k, 0, 3);
+        }
+        for (int b = 0; b < bandCount; ++b) {
+            const Band& band = bands[b];
+            if (r < band.lanes.firstRow || r >= band.lanes.endRow) continue;
+            PixelBGRA* to = copies + b * copyPixels + static_cast<std::ptrdiff_t>(r - band.lanes.firstRow) * kBandColumns;
+            if (band.columns == kBandColumns) {
+                std::memcpy(to, in + (band.left - stripLeft), kBandColumns * sizeof(PixelBGRA));
+            } else {
+                std::memcpy(to, in + (band.left - stripLeft), static_cast<std::size_t>(band.columns) * sizeof(PixelBGRA));
+            }
+        }
+    }
+}
+
+// Rows [from, to) of the band into out (row stride outStride, first row
+// `from`), cut where any of its columns changes region.
+void ProduceBandRows(const ColumnPassFrame& frame, Band& band, const PixelBGRA* copy, std::int32_t from,
+                     std::int32_t to, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+    ColumnBand& lanes = band.lanes;
+    for (std::int32_t y = from; y < to;) {
+        lanes.mirrored = lanes.blended = lanes.original = 0;
+        std::int32_t end = to;
+        for (int k = 0; k < band.columns; ++k) {
+            const RegionStarts& s = band.starts[k];
+            SampleRegion region;
+            std::int32_t regionEnd;
+            if (y < s.partialBefore) {
+                region = OutsideBefore, regionEnd = s.partialBefore;
+            } else if (y < s.interior) {
+                region = PartialBefore, regionEnd = y + 1;
+            } else if (y < s.partialAfter) {
+                region = Interior, regionEnd = s.partialAfter;
+            } else if (y < s.outsideAfter) {
+                region = PartialAfter, regionEnd = y + 1;
+            } else {
+                region = OutsideAfter, regionEnd = to;
+            }
+            end = std::min(end, regionEnd);
+            DescribeLane(frame, lanes, k, band.left + k, region, y);
+        }
+        frame.bandRows(lanes, copy, frame.h, y, end,
+                       out + static_cast<std::ptrdiff_t>(y - from) * outStride, outStride, stream);
+        y = end;
+    }
+}
+
+// The band column by column, pixel by pixel: when no scratch memory could be had.
+void PlainBand(const ColumnPassFrame& frame, const Band& band, PixelBGRA* destination) {
+    for (int k = 0; k < band.columns; ++k) {
+        const std::int32_t x = band.left + k;
+        auto sample = [&](SampleRegion region, std::int32_t y, double p) {
+            return region == Interior
+                       ? SampleColumnInterior(frame.source, x, y, p, frame.w, frame.h, frame.policy)
+                       : ColumnSamplers[region][frame.policy.mode](frame.source, x, y, p, frame.w, frame.h,
+                                                                  frame.policy);
+        };
+        PlainLine(frame.h, band.lanes.offset[k], frame.rect.top, frame.rect.bottom, frame.policy.transparent,
+                  destination + x, frame.w, sample);
+    }
+}
 
 }  // namespace
 
-// Progress and the column strips: a strip's columns are all computed before
-// any of them is reported, and then reported one by one in order.  So every
-// column is complete when its report is made, as in a column-by-column loop;
-// what a callback may additionally see is the later columns of the same strip
+// Progress and the strips: a strip's columns are all computed before any of
+// them is reported, and then reported one by one in order.  So every column
+// is complete when its report is made, as in a column-by-column loop; what a
+// callback may additionally see is the later columns of the same strip
 // already written.  The sequence of reports itself is exactly one per column,
 // in order, with the same values.
 void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
@@ -41,59 +248,78 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
         for (std::int32_t line = 0; line < count; ++line) ReportLine(sink, line, count);
         return;
     }
-    const std::int32_t rows = rect.bottom - rect.top;
     const OffsetProfile profile = ProfileOf(static_cast<ShapeKind>(settings.shape));
-    const UndefinedAreaPolicy policy = SanePolicy(settings.policy);
-    const LineKernels& kernels = LineKernelsFor(ActiveVectorLevel());
+    ColumnPassFrame frame{source, w, h, rect, SanePolicy(settings.policy), UndefinedAreaMode::EdgePixel, kKeepAll,
+                          BandRowsFor(ActiveVectorLevel(), h)};
+    frame.mode = static_cast<UndefinedAreaMode>(frame.policy.mode);
+    frame.outsideKeep = frame.policy.transparent != 0 ? kClearAlpha : kKeepAll;
 
-    // One block: the widened line, the strip's source columns as lines of h
-    // pixels, and its produced columns as lines of `rows` pixels.
-    const std::uint64_t wideBytes = (WideScratchBytes() + 63) / 64 * 64;
-    const std::uint64_t columnBytes = PixelBytes(static_cast<std::uint64_t>(kStripColumns) * h);
-    const Scratch scratch(wideBytes + columnBytes + PixelBytes(static_cast<std::uint64_t>(kStripColumns) * rows));
-    double* wide = nullptr;
-    PixelBGRA* columns = nullptr;
-    PixelBGRA* produced = nullptr;
-    if (scratch.Ok()) {
-        wide = reinterpret_cast<double*>(scratch.Aligned());
-        columns = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes);
-        produced = reinterpret_cast<PixelBGRA*>(scratch.Aligned() + wideBytes + columnBytes);
-    }
+    // One block: the copies of a strip's bands' source rows, and the rows of
+    // a band narrower than sixteen columns (at either end of the rectangle),
+    // a few at a time, which are produced there and copied out.
+    const std::ptrdiff_t copyPixels =
+        static_cast<std::ptrdiff_t>(PixelBytes(static_cast<std::uint64_t>(kBandColumns) * h) / sizeof(PixelBGRA));
+    const std::uint64_t copyBytes = static_cast<std::uint64_t>(copyPixels) * sizeof(PixelBGRA) * kStripBands;
+    const Scratch scratch(copyBytes + PixelBytes(static_cast<std::uint64_t>(kBandColumns) * kChunkRows));
+    PixelBGRA* const copies = scratch.Ok() ? reinterpret_cast<PixelBGRA*>(scratch.Aligned()) : nullptr;
+    PixelBGRA* const narrow = scratch.Ok() ? reinterpret_cast<PixelBGRA*>(scratch.Aligned() + copyBytes) : nullptr;
 
-    // The strips after the first start on a 64-byte boundary of the first
+    // The bands after the first start on a 64-byte boundary of the first
     // produced row (of every row, when the row pitch is whole 64-byte
-    // blocks), so that the transpose back writes whole cache lines.
+    // blocks), so that each of their rows is one whole cache line, written
+    // past the cache.
     const std::uintptr_t firstAddress =
         reinterpret_cast<std::uintptr_t>(destination + static_cast<std::ptrdiff_t>(rect.top) * w + rect.left);
-    std::int32_t firstStrip = kStripColumns;
+    std::int32_t firstBand = kBandColumns;
     if (firstAddress % sizeof(PixelBGRA) == 0 && firstAddress % 64 != 0) {
-        firstStrip = kStripColumns - 16 + static_cast<std::int32_t>((64 - firstAddress % 64) / sizeof(PixelBGRA));
+        firstBand = static_cast<std::int32_t>((64 - firstAddress % 64) / sizeof(PixelBGRA));
     }
-    for (std::int32_t stripLeft = rect.left, strip = 0; stripLeft < rect.right; stripLeft += strip) {
-        strip = std::min(stripLeft == rect.left ? firstStrip : kStripColumns, rect.right - stripLeft);
-        if (wide != nullptr && rows > 0) {
-            Transpose(source + stripLeft, w, h, strip, columns, h, true);
+    const bool rowsWholeLines = static_cast<std::size_t>(w) * sizeof(PixelBGRA) % 64 == 0;
+
+    Band bands[kStripBands];
+    for (std::int32_t stripLeft = rect.left, stripRight = rect.left; stripLeft < rect.right; stripLeft = stripRight) {
+        // The strip's bands, their columns' offsets, regions and source rows.
+        int bandCount = 0;
+        for (; stripRight < rect.right && bandCount < kStripBands; ++bandCount) {
+            Band& band = bands[bandCount];
+            band.lanes = ColumnBand{};
+            band.left = stripRight;
+            band.columns = std::min(stripRight == rect.left ? firstBand : kBandColumns, rect.right - stripRight);
+            for (int k = 0; k < band.columns; ++k) {
+                band.lanes.offset[k] = profile(band.left + k - rect.left, amplitude, count);
+                band.starts[k] = FindRegions(band.lanes.offset[k], rect.top, rect.bottom, h);
+            }
+            FindRowsRead(frame, band);
+            stripRight += band.columns;
         }
-        for (std::int32_t k = 0; k < strip; ++k) {
-            const std::int32_t x = stripLeft + k;
-            const double offset = profile(x - rect.left, amplitude, count);
-            auto sample = [&](SampleRegion region, std::int32_t c, double p) {
-                return region == Interior ? SampleColumnInterior(source, x, c, p, w, h, policy)
-                                          : ColumnSamplers[region][policy.mode](source, x, c, p, w, h, policy);
-            };
-            if (wide != nullptr) {
-                const Line line{columns + static_cast<std::ptrdiff_t>(k) * h, h,
-                                produced + static_cast<std::ptrdiff_t>(k) * rows, rect.top, rect.bottom, offset};
-                ShearLine(line, policy, kernels, wide, sample);
-            } else {
-                PlainLine(h, offset, rect.top, rect.bottom, policy.transparent, destination + x, w, sample);
+        if (copies == nullptr) {
+            for (int b = 0; b < bandCount; ++b) PlainBand(frame, bands[b], destination);
+        } else {
+            CopyStripRows(frame, bands, bandCount, copies, copyPixels);
+            // A few rows at a time, band after band: the strip's rows are
+            // written as neighbouring cache lines close together in time,
+            // which memory takes much faster than lines a pitch apart.
+            for (std::int32_t from = rect.top; from < rect.bottom; from += kChunkRows) {
+                const std::int32_t to = std::min(from + kChunkRows, rect.bottom);
+                for (int b = 0; b < bandCount; ++b) {
+                    const Band& band = bands[b];
+                    const PixelBGRA* const copy = copies + b * copyPixels;
+                    PixelBGRA* const out = destination + static_cast<std::ptrdiff_t>(from) * w + band.left;
+                    if (band.columns == kBandColumns) {
+                        const bool stream = rowsWholeLines && reinterpret_cast<std::uintptr_t>(out) % 64 == 0;
+                        ProduceBandRows(frame, bands[b], copy, from, to, out, w, stream);
+                        continue;
+                    }
+                    ProduceBandRows(frame, bands[b], copy, from, to, narrow, kBandColumns, false);
+                    for (std::int32_t y = from; y < to; ++y) {
+                        std::memcpy(out + static_cast<std::ptrdiff_t>(y - from) * w,
+                                    narrow + static_cast<std::ptrdiff_t>(y - from) * kBandColumns,
+                                    static_cast<std::size_t>(band.columns) * sizeof(PixelBGRA));
+                    }
+                }
             }
         }
-        if (wide != nullptr && rows > 0) {
-            Transpose(produced, rows, strip, rows,
-                      destination + static_cast<std::ptrdiff_t>(rect.top) * w + stripLeft, w, false);
-        }
-        for (std::int32_t k = 0; k < strip; ++k) ReportLine(sink, stripLeft + k - rect.left, count);
+        for (std::int32_t x = stripLeft; x < stripRight; ++x) ReportLine(sink, x - rect.left, count);
     }
     FinishStreaming();
 }

@@ -5,7 +5,7 @@
 #include "shear/passes.h"
 #include "shear/scratch.h"
 #include "shear/shear_line.h"
-#include "shear/transpose.h"
+#include "shear/streaming.h"
 #include "shear/vector_level.h"
 
 using namespace shear_detail;

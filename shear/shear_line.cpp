@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shear/transpose.h"
+#include "shear/streaming.h"
 
 namespace shear_detail {
 namespace {

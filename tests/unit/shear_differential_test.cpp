@@ -389,4 +389,40 @@ TEST(ShearDifferentialGrid, NarrowRectanglesAndShortLines) {
     }
 }
 
+// The column pass works on bands of sixteen columns, four bands side by side
+// and a chunk of rows at a time: rectangles whose width and left edge fall on
+// and off those boundaries, images whose row pitch is and is not whole
+// 64-byte lines, and heights from one row up, with every mode.
+TEST(ShearDifferentialGrid, ColumnBandEdges) {
+    const std::int32_t widths[] = {16, 33, 64, 80, 130};
+    const std::int32_t heights[] = {1, 2, 3, 9, 70};
+    const std::int32_t dimensions[] = {-100, -37, 1, 64, 100};
+    std::mt19937 rng(11);
+    std::uint32_t seed = 9000;
+    for (const std::int32_t w : widths) {
+        for (const std::int32_t h : heights) {
+            for (int placement = 0; placement < 3; ++placement) {
+                for (std::int32_t mode = 0; mode < kUndefinedAreaModeCount; ++mode) {
+                    Case c;
+                    c.w = w, c.h = h;
+                    c.rect = ProcessRect{0, 0, w, h};
+                    if (placement == 1) c.rect = ProcessRect{Uniform(rng, 1, 5), 0, w - Uniform(rng, 0, 2), h};
+                    if (placement == 2) {
+                        c.rect.left = Uniform(rng, 0, w - 1);
+                        c.rect.right = Uniform(rng, c.rect.left + 1, w);
+                        c.rect.top = Uniform(rng, 0, h - 1);
+                        c.rect.bottom = Uniform(rng, c.rect.top + 1, h);
+                    }
+                    c.settings.shape = ValueOf(ShapeKind::LeftAndRight) + Uniform(rng, 0, 2);
+                    c.settings.dimension = dimensions[Uniform(rng, 0, 4)];
+                    c.settings.policy = UndefinedAreaPolicy{mode, RandomPixel(rng), Uniform(rng, 0, 1)};
+                    if (c.settings.policy.transparent) c.settings.policy.fill.alpha = 0;
+                    c.pixelSeed = ++seed | 1;
+                    if (!Check(c)) return;
+                }
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -1,0 +1,204 @@
+// The AVX2 band kernel, compiled for AVX2 (without FMA: every product is
+// rounded before it is added).  A band row is two groups of eight lanes, each
+// gathered at once and blended four pixels of one channel per register.
+#include <immintrin.h>
+
+#include "shear/column_band_common.h"
+
+namespace shear_detail {
+namespace {
+
+// Eight lanes of a band, as vectors; the masks have all bits of a lane set.
+struct GroupAvx2 {
+    __m256d offsetLow, offsetHigh, shiftLow, shiftHigh, mirroredLow, mirroredHigh;
+    __m256i constant, keep, columns, blended, original;
+    bool anyOriginal;
+};
+
+inline __m256i LaneMask(LaneBits bits, int first) {
+    const __m256i lanes = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+    const __m256i mine = _mm256_set1_epi32(static_cast<int>(bits >> first & 0xFF));
+    return _mm256_cmpeq_epi32(_mm256_and_si256(mine, lanes), lanes);
+}
+
+inline GroupAvx2 LoadGroupAvx2(const ColumnBand& band, int first) {
+    GroupAvx2 group;
+    group.offsetLow = _mm256_loadu_pd(band.offset + first);
+    group.offsetHigh = _mm256_loadu_pd(band.offset + first + 4);
+    group.shiftLow = _mm256_loadu_pd(band.shift + first);
+    group.shiftHigh = _mm256_loadu_pd(band.shift + first + 4);
+    const __m256i mirrored = LaneMask(band.mirrored, first);
+    group.mirroredLow = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm256_castsi256_si128(mirrored)));
+    group.mirroredHigh = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(_mm256_extracti128_si256(mirrored, 1)));
+    group.constant = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(band.constant + first));
+    group.keep = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(band.keep + first));
+    group.columns = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    group.blended = LaneMask(band.blended, first);
+    group.original = LaneMask(band.original, first);
+    group.anyOriginal = (band.original >> first & 0xFF) != 0;
+    return group;
+}
+
+// Four lanes' sampled positions.
+inline __m256d MappedAvx2(__m256d y, __m256d offset, __m256d shift, __m256d mirrored) {
+    const __m256d p = _mm256_add_pd(y, offset);
+    return _mm256_blendv_pd(_mm256_add_pd(p, shift), _mm256_sub_pd(_mm256_sub_pd(shift, p), _mm256_set1_pd(1.0)),
+                            mirrored);
+}
+
+// One channel of eight pixels, in two halves: first * t + second * u, truncated.
+inline __m256i BlendChannelAvx2(__m256i first, __m256i second, __m256d tLow, __m256d uLow, __m256d tHigh,
+                                __m256d uHigh) {
+    const __m128i low = _mm256_cvttpd_epi32(
+        _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(first)), tLow),
+                      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(second)), uLow)));
+    const __m128i high = _mm256_cvttpd_epi32(
+        _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(first, 1)), tHigh),
+                      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(second, 1)), uHigh)));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// The blended lanes' pixels of the band copy's rows `row` (counted from its
+// first row), one row per lane.
+inline __m256i FetchAvx2(const GroupAvx2& group, const PixelBGRA* rows, __m256i row) {
+    const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns);
+    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index,
+                                       group.blended, 4);
+}
+
+// Whether every blended lane of a and b holds the same value.
+inline bool AllBlendedEqual(const GroupAvx2& group, __m256i a, __m256i b) {
+    const __m256i differs = _mm256_andnot_si256(_mm256_cmpeq_epi32(a, b), group.blended);
+    return _mm256_testz_si256(differs, differs) != 0;
+}
+
+// What a group carries from one row to the next: its rows i, the pixels of
+// the neighbour the next row shares with this one, and the pixels of the
+// rows the next row is expected to fetch, gathered ahead so that the
+// gather's wait overlaps this row's arithmetic.
+struct CarryAvx2 {
+    __m256i index, shared, expectedRows, expectedPixels;
+};
+
+// Row y of a group; `row` is the band copy's row y at the group.  Direction
+// +1: every blended lane's i grows by one from row to row, so this row's
+// first neighbours are the previous row's second ones and only the second
+// are fetched; -1: every blended lane's i falls by one (mirrored positions),
+// so the second neighbours are the previous row's first; 0: both are
+// fetched.  A row whose indices do not follow on (a position within a
+// rounding error of a whole number) fetches both.  The rows gathered ahead
+// are kept between the copy's first row and `lastCopied`.
+template <int Direction>
+inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y, const PixelBGRA* rows,
+                            __m256i firstRow, __m256i lastCopied, __m256i last, const PixelBGRA* row) {
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const __m256d qLow = MappedAvx2(y, group.offsetLow, group.shiftLow, group.mirroredLow);
+    const __m256d qHigh = MappedAvx2(y, group.offsetHigh, group.shiftHigh, group.mirroredHigh);
+    const __m256i i =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(qLow)), _mm256_cvttpd_epi32(qHigh), 1);
+    const __m256i next = _mm256_add_epi32(i, _mm256_set1_epi32(1));
+    const __m256d tLow = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(next)), qLow);
+    const __m256d tHigh = _mm256_sub_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(next, 1)), qHigh);
+    const __m256d uLow = _mm256_sub_pd(one, tLow);
+    const __m256d uHigh = _mm256_sub_pd(one, tHigh);
+    // At i = h - 1, t is 1 and the second pixel weighs nothing: the last row
+    // stands in for the one below the image.
+    const __m256i below = _mm256_min_epi32(next, last);
+    __m256i first, second;
+    bool followsOn = false;
+    if (Direction != 0) {
+        const __m256i direction = _mm256_set1_epi32(Direction);
+        followsOn = AllBlendedEqual(group, i, _mm256_add_epi32(carry.index, direction));
+        carry.index = i;
+    }
+    if (followsOn) {
+        const __m256i fetchRows = Direction > 0 ? below : i;
+        const __m256i fetched = AllBlendedEqual(group, fetchRows, carry.expectedRows)
+                                    ? carry.expectedPixels
+                                    : FetchAvx2(group, rows, _mm256_sub_epi32(fetchRows, firstRow));
+        // The next row's, ahead of this row's arithmetic.
+        carry.expectedRows = _mm256_max_epi32(
+            _mm256_min_epi32(_mm256_add_epi32(fetchRows, _mm256_set1_epi32(Direction)), lastCopied), firstRow);
+        carry.expectedPixels = FetchAvx2(group, rows, _mm256_sub_epi32(carry.expectedRows, firstRow));
+        first = Direction > 0 ? carry.shared : fetched;
+        second = Direction > 0 ? fetched : carry.shared;
+    } else {
+        first = FetchAvx2(group, rows, _mm256_sub_epi32(i, firstRow));
+        second = FetchAvx2(group, rows, _mm256_sub_epi32(below, firstRow));
+    }
+    if (Direction != 0) carry.shared = Direction > 0 ? second : first;
+    const __m256i blue =
+        BlendChannelAvx2(_mm256_and_si256(first, low), _mm256_and_si256(second, low), tLow, uLow, tHigh, uHigh);
+    const __m256i green = BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 8), low),
+                                           _mm256_and_si256(_mm256_srli_epi32(second, 8), low), tLow, uLow, tHigh,
+                                           uHigh);
+    const __m256i red = BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 16), low),
+                                         _mm256_and_si256(_mm256_srli_epi32(second, 16), low), tLow, uLow, tHigh,
+                                         uHigh);
+    const __m256i alpha =
+        BlendChannelAvx2(_mm256_srli_epi32(first, 24), _mm256_srli_epi32(second, 24), tLow, uLow, tHigh, uHigh);
+    // Channels are 0..255, so the packs never saturate.  Each 128-bit half
+    // then holds its four pixels' blues, greens, reds and alphas; one byte
+    // shuffle puts each pixel's four together.
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
+                                                0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(blue, green), _mm256_packus_epi32(red, alpha));
+    __m256i pixels = _mm256_blendv_epi8(group.constant, _mm256_shuffle_epi8(planar, interleave), group.blended);
+    // Only when some lane wants it: a masked load whose address lies outside
+    // the copy, even with every lane off, is very slow on some processors.
+    if (group.anyOriginal) {
+        pixels = _mm256_blendv_epi8(pixels, _mm256_maskload_epi32(reinterpret_cast<const int*>(row), group.original),
+                                    group.original);
+    }
+    return _mm256_and_si256(pixels, group.keep);
+}
+
+template <int Direction>
+void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
+                          std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+    const GroupAvx2 left = LoadGroupAvx2(band, 0);
+    const GroupAvx2 right = LoadGroupAvx2(band, 8);
+    const __m256i first = _mm256_set1_epi32(band.firstRow);
+    const __m256i last = _mm256_set1_epi32(h - 1);
+    const __m256i lastCopied = _mm256_set1_epi32(band.endRow - 1);
+    // Rows are never negative: no row follows on from these, nor is any
+    // expected.
+    CarryAvx2 leftCarry, rightCarry;
+    leftCarry.index = leftCarry.expectedRows = _mm256_set1_epi32(-10);
+    leftCarry.shared = leftCarry.expectedPixels = _mm256_setzero_si256();
+    rightCarry = leftCarry;
+    // y as a double: a whole number, so stepping it by one is exact.
+    __m256d y = _mm256_set1_pd(static_cast<double>(y0));
+    const __m256d one = _mm256_set1_pd(1.0);
+    const PixelBGRA* row = rows + static_cast<std::ptrdiff_t>(y0 - band.firstRow) * kBandColumns;
+    for (std::int32_t r = y0; r < y1; ++r, out += outStride, row += kBandColumns, y = _mm256_add_pd(y, one)) {
+        const __m256i lo = GroupRowAvx2<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
+        const __m256i hi = GroupRowAvx2<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
+        if (stream) {
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out), lo);
+            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + 8), hi);
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), lo);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), hi);
+        }
+    }
+}
+
+}  // namespace
+
+PG_BAND_ALIGN_STACK void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows,
+                                      std::int32_t h, std::int32_t y0, std::int32_t y1, PixelBGRA* out,
+                                      std::ptrdiff_t outStride, bool stream) {
+    const LaneBits mirrored = band.mirrored & band.blended;
+    if (mirrored == 0) {
+        BandRowsAvx2Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);
+    } else if (mirrored == band.blended) {
+        BandRowsAvx2Carrying<-1>(band, rows, h, y0, y1, out, outStride, stream);
+    } else {
+        BandRowsAvx2Carrying<0>(band, rows, h, y0, y1, out, outStride, stream);
+    }
+    _mm256_zeroupper();
+}
+
+}  // namespace shear_detail

@@ -1,0 +1,198 @@
+// The AVX-512 band kernel, compiled for AVX-512 F, BW, DQ and VL (without
+// FMA).  A band row is two groups of eight lanes, one channel of eight
+// pixels per register.
+#include <immintrin.h>
+
+#include "shear/column_band_common.h"
+
+// GCC 12's AVX-512 headers start some intrinsics from an "undefined" register
+// and then warn about it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+namespace shear_detail {
+namespace {
+
+// Eight lanes of a band, as vectors and masks.
+struct GroupAvx512 {
+    __m512d offset, shift;
+    __m256i constant, keep, columns;
+    __mmask8 mirrored, blended, original;
+};
+
+inline GroupAvx512 LoadGroupAvx512(const ColumnBand& band, int first) {
+    GroupAvx512 group;
+    group.offset = _mm512_loadu_pd(band.offset + first);
+    group.shift = _mm512_loadu_pd(band.shift + first);
+    group.constant = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(band.constant + first));
+    group.keep = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(band.keep + first));
+    group.columns = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    group.mirrored = static_cast<__mmask8>(band.mirrored >> first);
+    group.blended = static_cast<__mmask8>(band.blended >> first);
+    group.original = static_cast<__mmask8>(band.original >> first);
+    return group;
+}
+
+// The four channels of eight pixels as doubles.
+struct ChannelsAvx512 {
+    __m512d value[kBandChannels];
+};
+
+// The four channels of eight pixels, as doubles.
+inline ChannelsAvx512 WidenAvx512(__m256i pixels) {
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    ChannelsAvx512 channels;
+    channels.value[0] = _mm512_cvtepi32_pd(_mm256_and_si256(pixels, low));
+    channels.value[1] = _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(pixels, 8), low));
+    channels.value[2] = _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(pixels, 16), low));
+    channels.value[3] = _mm512_cvtepi32_pd(_mm256_srli_epi32(pixels, 24));
+    return channels;
+}
+
+// The group's eight finished pixels: the blend of `first` at weight t and
+// `second` at weight u in the blended lanes, the constant or the own source
+// pixel (`row`: the band copy's row y at the group) in the others, ANDed with
+// keep.
+inline __m256i FinishAvx512(const GroupAvx512& group, const ChannelsAvx512& first, const ChannelsAvx512& second,
+                            __m512d t, __m512d u, const PixelBGRA* row) {
+    __m256i channel[kBandChannels];
+    for (int ch = 0; ch < kBandChannels; ++ch) {
+        channel[ch] = _mm512_cvttpd_epi32(
+            _mm512_add_pd(_mm512_mul_pd(first.value[ch], t), _mm512_mul_pd(second.value[ch], u)));
+    }
+    // Channels are 0..255, so the packs never saturate.  Each 128-bit half
+    // then holds its four pixels' blues, greens, reds and alphas; one byte
+    // shuffle puts each pixel's four together.
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
+                                                0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(channel[0], channel[1]),
+                                               _mm256_packus_epi32(channel[2], channel[3]));
+    __m256i pixels = _mm256_mask_mov_epi32(group.constant, group.blended, _mm256_shuffle_epi8(planar, interleave));
+    // Only when some lane wants it: a masked load whose address lies outside
+    // the copy, even with every lane off, is very slow on some processors.
+    if (group.original != 0) pixels = _mm256_mask_loadu_epi32(pixels, group.original, row);
+    return _mm256_and_si256(pixels, group.keep);
+}
+
+// What a group carries from one row to the next: its rows i, the converted
+// pixels of the neighbour the next row shares with this one, and the pixels
+// of the rows the next row is expected to fetch, gathered ahead so that the
+// gather's wait overlaps this row's arithmetic.
+struct CarryAvx512 {
+    __m256i index;
+    ChannelsAvx512 shared;
+    __m256i expectedRows, expectedPixels;
+};
+
+// The blended lanes' pixels of the band copy's rows `row` (counted from its
+// first row), one row per lane.
+inline __m256i GatherAvx512(const GroupAvx512& group, const PixelBGRA* rows, __m256i row) {
+    const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns);
+    return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, index, rows, 4);
+}
+
+// Keeping the converted pixels from one row to the next needs more than the
+// eight vector registers of 32-bit code: there they would live on the
+// stack, and fetching both neighbours afresh is cheaper.
+#if defined(__x86_64__)
+constexpr bool kCarryAvx512 = true;
+#else
+constexpr bool kCarryAvx512 = false;
+#endif
+
+// Row y of a group.  Direction +1: every blended lane's i grows by one from
+// row to row, so this row's first neighbour is the previous row's second
+// and only the second is fetched; -1: every blended lane's i falls by one
+// (mirrored positions), so the second neighbour is the previous row's first;
+// 0: both are fetched.  A row whose indices do not follow on (a position
+// within a rounding error of a whole number) fetches both.  The rows gathered
+// ahead are kept between the copy's first row and `lastCopied`.
+template <int Direction>
+inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m512d y, const PixelBGRA* rows,
+                              __m256i firstRow, __m256i lastCopied, __m256i last, const PixelBGRA* row) {
+    const __m512d one = _mm512_set1_pd(1.0);
+    const __m512d p = _mm512_add_pd(y, group.offset);
+    const __m512d q = _mm512_mask_blend_pd(group.mirrored, _mm512_add_pd(p, group.shift),
+                                           _mm512_sub_pd(_mm512_sub_pd(group.shift, p), one));
+    const __m256i i = _mm512_cvttpd_epi32(q);
+    const __m256i next = _mm256_add_epi32(i, _mm256_set1_epi32(1));
+    const __m512d t = _mm512_sub_pd(_mm512_cvtepi32_pd(next), q);
+    const __m512d u = _mm512_sub_pd(one, t);
+    // At i = h - 1, t is 1 and the second pixel weighs nothing: the last row
+    // stands in for the one below the image.
+    const __m256i below = _mm256_min_epi32(next, last);
+    if (Direction != 0) {
+        const __m256i direction = _mm256_set1_epi32(Direction);
+        const bool followsOn =
+            _mm256_mask_cmpeq_epi32_mask(group.blended, i, _mm256_add_epi32(carry.index, direction)) == group.blended;
+        carry.index = i;
+        if (followsOn) {
+            const __m256i fetchRows = Direction > 0 ? below : i;
+            const bool asExpected =
+                _mm256_mask_cmpeq_epi32_mask(group.blended, fetchRows, carry.expectedRows) == group.blended;
+            const __m256i pixels = asExpected ? carry.expectedPixels
+                                              : GatherAvx512(group, rows, _mm256_sub_epi32(fetchRows, firstRow));
+            // The next row's, ahead of this row's arithmetic.
+            carry.expectedRows =
+                _mm256_max_epi32(_mm256_min_epi32(_mm256_add_epi32(fetchRows, direction), lastCopied), firstRow);
+            carry.expectedPixels = GatherAvx512(group, rows, _mm256_sub_epi32(carry.expectedRows, firstRow));
+            const ChannelsAvx512 fetched = WidenAvx512(pixels);
+            const __m256i finished = Direction > 0 ? FinishAvx512(group, carry.shared, fetched, t, u, row)
+                                                   : FinishAvx512(group, fetched, carry.shared, t, u, row);
+            carry.shared = fetched;
+            return finished;
+        }
+    }
+    const ChannelsAvx512 first = WidenAvx512(GatherAvx512(group, rows, _mm256_sub_epi32(i, firstRow)));
+    const ChannelsAvx512 second = WidenAvx512(GatherAvx512(group, rows, _mm256_sub_epi32(below, firstRow)));
+    if (Direction != 0) carry.shared = Direction > 0 ? second : first;
+    return FinishAvx512(group, first, second, t, u, row);
+}
+
+template <int Direction>
+void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
+                            std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride,
+                            bool stream) {
+    const GroupAvx512 left = LoadGroupAvx512(band, 0);
+    const GroupAvx512 right = LoadGroupAvx512(band, 8);
+    const __m256i first = _mm256_set1_epi32(band.firstRow);
+    const __m256i last = _mm256_set1_epi32(h - 1);
+    const __m256i lastCopied = _mm256_set1_epi32(band.endRow - 1);
+    // Rows are never negative: no row follows on from these, nor is any
+    // expected.
+    CarryAvx512 leftCarry, rightCarry;
+    leftCarry.index = rightCarry.index = leftCarry.expectedRows = rightCarry.expectedRows = _mm256_set1_epi32(-10);
+    // y as a double: a whole number, so stepping it by one is exact.
+    __m512d y = _mm512_set1_pd(static_cast<double>(y0));
+    const __m512d one = _mm512_set1_pd(1.0);
+    const PixelBGRA* row = rows + static_cast<std::ptrdiff_t>(y0 - band.firstRow) * kBandColumns;
+    for (std::int32_t r = y0; r < y1; ++r, out += outStride, row += kBandColumns, y = _mm512_add_pd(y, one)) {
+        const __m256i lo = GroupRowAvx512<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
+        const __m256i hi = GroupRowAvx512<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
+        const __m512i pixels = _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
+        if (stream) {
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(out), pixels);
+        } else {
+            _mm512_storeu_si512(out, pixels);
+        }
+    }
+}
+
+}  // namespace
+
+PG_BAND_ALIGN_STACK void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows,
+                                        std::int32_t h, std::int32_t y0, std::int32_t y1, PixelBGRA* out,
+                                        std::ptrdiff_t outStride, bool stream) {
+    const LaneBits mirrored = band.mirrored & band.blended;
+    if (kCarryAvx512 && mirrored == 0) {
+        BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);
+    } else if (kCarryAvx512 && mirrored == band.blended) {
+        BandRowsAvx512Carrying<-1>(band, rows, h, y0, y1, out, outStride, stream);
+    } else {
+        BandRowsAvx512Carrying<0>(band, rows, h, y0, y1, out, outStride, stream);
+    }
+    _mm256_zeroupper();
+}
+
+}  // namespace shear_detail
