@@ -10,7 +10,7 @@ packages=(
   fonts-ipafont-gothic fonts-wine                                               # Japanese text, caption buttons
   clang libclang-rt-14-dev                                                      # fuzzers
   zip                                                                           # the download archive
-  python3                                                                       # draws the icons and cursors
+  python3 clang-format                                                          # icons and cursors; the house style
   libvips-dev libvips-tools imagemagick hyperfine                              # the tool's image files, its bench
 )
 
