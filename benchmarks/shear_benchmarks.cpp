@@ -45,8 +45,8 @@ Images& SharedImages() {
 
 std::int32_t PG_STDCALL IgnoreProgress(std::int32_t, std::int32_t, ProgressUserData) { return 1; }
 
-using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t,
-                      const ProgressSink&, const ParallelogramSettings&);
+using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t, const ProgressSink&,
+                      const ParallelogramSettings&);
 
 struct Setting {
     const char* name;
@@ -118,8 +118,8 @@ void RunPreview(benchmark::State& state, ShapeKind shape) {
     Images& images = SharedImages();
     PaneBuffer pane(kPane.width, kPane.height);
     const PreviewImage image{images.source.data(), kSide, kSide};
-    const PreviewWindow window{PreviewPoint{0, 0},
-                               PreviewPoint{(kSide - kPane.width) / 2, (kSide - kPane.height) / 2}, kPane};
+    const PreviewWindow window{PreviewPoint{0, 0}, PreviewPoint{(kSide - kPane.width) / 2, (kSide - kPane.height) / 2},
+                               kPane};
     PreviewShear shear{};
     shear.bounds = ProcessRect{0, 0, kSide, kSide};
     shear.shape = ValueOf(shape);
@@ -182,8 +182,9 @@ public:
         const double copy = Median("Memcpy_4096x4096");
         // CPU time: other work on a shared machine inflates wall-clock time
         // but not the time this process actually ran.
-        std::printf("\nSummary (median CPU time per 4096x4096 pass; the widest vectors the machine\n"
-                    "has, /avx2 capped at AVX2, /sse2 pinned to the baseline of the 32-bit build):\n");
+        std::printf(
+            "\nSummary (median CPU time per 4096x4096 pass; the widest vectors the machine\n"
+            "has, /avx2 capped at AVX2, /sse2 pinned to the baseline of the 32-bit build):\n");
         std::printf("%-46s %10s %12s %12s\n", "case", "ms", "vs literal", "vs memcpy");
         if (copy > 0) std::printf("%-46s %10.2f %12s %11.2fx\n", "Memcpy_4096x4096", copy * 1e3, "", 1.0);
         for (const char* axis : {"Rows/", "Columns/"}) {

@@ -25,8 +25,8 @@ namespace {
 
 std::int32_t PG_STDCALL IgnoreProgress(std::int32_t, std::int32_t, ProgressUserData) { return 1; }
 
-using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t,
-                      const ProgressSink&, const ParallelogramSettings&);
+using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t, const ProgressSink&,
+                      const ParallelogramSettings&);
 
 struct Case {
     const char* name;
@@ -40,19 +40,22 @@ struct Case {
 
 const Case kCases[] = {
     {"rows d30 Repeat", ShearRows, literal::ShearRows, ShapeKind::TopAndBottom, 30, UndefinedAreaMode::Repeat, 0},
-    {"rows d100 Fold transparent", ShearRows, literal::ShearRows, ShapeKind::TopAndBottom, 100,
-     UndefinedAreaMode::Fold, 1},
-    {"columns d30 Repeat", ShearColumns, literal::ShearColumns, ShapeKind::LeftAndRight, 30,
-     UndefinedAreaMode::Repeat, 0},
+    {"rows d100 Fold transparent", ShearRows, literal::ShearRows, ShapeKind::TopAndBottom, 100, UndefinedAreaMode::Fold,
+     1},
+    {"columns d30 Repeat", ShearColumns, literal::ShearColumns, ShapeKind::LeftAndRight, 30, UndefinedAreaMode::Repeat,
+     0},
     {"columns d100 Fold transparent", ShearColumns, literal::ShearColumns, ShapeKind::LeftAndRight, 100,
      UndefinedAreaMode::Fold, 1},
 };
 
 const char* LevelName(VectorLevel level) {
     switch (level) {
-        case VectorLevel::Avx512: return "AVX-512";
-        case VectorLevel::Avx2: return "AVX2";
-        default: return "SSE2";
+        case VectorLevel::Avx512:
+            return "AVX-512";
+        case VectorLevel::Avx2:
+            return "AVX2";
+        default:
+            return "SSE2";
     }
 }
 
@@ -112,14 +115,14 @@ int main(int argc, char** argv) {
         std::memcpy(&p, &v, sizeof p);
     }
 
-    const double copy = MedianSeconds(repeat, [&] {
-        std::memcpy(destination.data(), source.data(), pixels * sizeof(PixelBGRA));
-    });
+    const double copy =
+        MedianSeconds(repeat, [&] { std::memcpy(destination.data(), source.data(), pixels * sizeof(PixelBGRA)); });
 
     const VectorLevel detected = DetectedVectorLevel();
-    std::printf("\nThe engine in the 32-bit build, %dx%d, median of %d runs (reference: %d);\n"
-                "this machine has %s\n",
-                side, side, repeat, literalRepeat, LevelName(detected));
+    std::printf(
+        "\nThe engine in the 32-bit build, %dx%d, median of %d runs (reference: %d);\n"
+        "this machine has %s\n",
+        side, side, repeat, literalRepeat, LevelName(detected));
     std::printf("%-31s %-8s %10s %14s %10s\n", "case", "level", "ms", "vs literal", "vs memcpy");
     std::printf("%-31s %-8s %10.2f %14s %9.2fx\n", "memcpy", "", copy * 1e3, "", 1.0);
 
@@ -133,9 +136,8 @@ int main(int argc, char** argv) {
         settings.dimension = c.dimension;
         settings.policy = UndefinedAreaPolicy{ValueOf(c.mode), PixelBGRA{10, 20, 30, 0}, c.transparent};
         const auto timed = [&](Pass pass, int runs) {
-            return MedianSeconds(runs, [&] {
-                pass(source.data(), destination.data(), rect, side, side, sink, settings);
-            });
+            return MedianSeconds(runs,
+                                 [&] { pass(source.data(), destination.data(), rect, side, side, sink, settings); });
         };
         const double slow = timed(c.literal, literalRepeat);
         std::printf("%-31s %-8s %10.2f %14s %9.2fx\n", c.name, "literal", slow * 1e3, "1.0x", slow / copy);
@@ -147,8 +149,8 @@ int main(int argc, char** argv) {
             char speedUp[32];
             std::snprintf(speedUp, sizeof speedUp, "%.1fx faster", slow / fast);
             const bool same = std::memcmp(destination.data(), expected.data(), pixels * sizeof(PixelBGRA)) == 0;
-            std::printf("%-31s %-8s %10.2f %14s %9.2fx%s\n", c.name, LevelName(level), fast * 1e3, speedUp,
-                        fast / copy, same ? "" : "  DIFFERS FROM THE REFERENCE");
+            std::printf("%-31s %-8s %10.2f %14s %9.2fx%s\n", c.name, LevelName(level), fast * 1e3, speedUp, fast / copy,
+                        same ? "" : "  DIFFERS FROM THE REFERENCE");
             if (!same) ++mismatches;
         }
         LimitVectorLevel(VectorLevel::Avx512);

@@ -10,14 +10,12 @@ const char kInvalidSettingsMessage[] = "設定ファイルに書き込まれて�
 
 }  // namespace
 
-ParallelogramFilter::ParallelogramFilter()
-    : FilterBase("Parallelogram...|平行四辺形...", "Transform|変形") {}
+ParallelogramFilter::ParallelogramFilter() : FilterBase("Parallelogram...|平行四辺形...", "Transform|変形") {}
 
 ParallelogramFilter::~ParallelogramFilter() = default;
 
-void ParallelogramFilter::Execute(HWND window, const PixelBGRA* source, PixelBGRA* destination,
-                                  std::uint32_t, const ProcessRect* rect, std::uint32_t,
-                                  std::int32_t width, std::int32_t height,
+void ParallelogramFilter::Execute(HWND window, const PixelBGRA* source, PixelBGRA* destination, std::uint32_t,
+                                  const ProcessRect* rect, std::uint32_t, std::int32_t width, std::int32_t height,
                                   const ProgressSink* sink) {
     ParallelogramSettings settings{};
     char path[MAX_PATH];
@@ -28,6 +26,5 @@ void ParallelogramFilter::Execute(HWND window, const PixelBGRA* source, PixelBGR
     if (settings.dimension == 0) return;
     settings.policy.fill = ResolveFillColour(settings.policy, &QueryClientInfo);
     const ProgressSink noProgress{0, nullptr};
-    RunShearPass(source, destination, rect, width, height, sink != nullptr ? *sink : noProgress,
-                 settings);
+    RunShearPass(source, destination, rect, width, height, sink != nullptr ? *sink : noProgress, settings);
 }

@@ -17,8 +17,7 @@ PixelBGRA ResolveFillColour(const UndefinedAreaPolicy& policy, ClientQuery query
     return fill;
 }
 
-bool ClipRectToImage(const ProcessRect* rect, std::int32_t width, std::int32_t height,
-                     ProcessRect& clipped) {
+bool ClipRectToImage(const ProcessRect* rect, std::int32_t width, std::int32_t height, ProcessRect& clipped) {
     if (rect == nullptr || width < 1 || height < 1) return false;
     clipped.left = std::clamp(rect->left, 0, width);
     clipped.right = std::clamp(rect->right, 0, width);
@@ -27,9 +26,8 @@ bool ClipRectToImage(const ProcessRect* rect, std::int32_t width, std::int32_t h
     return true;
 }
 
-bool RunShearPass(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect* rect,
-                  std::int32_t width, std::int32_t height, const ProgressSink& sink,
-                  const ParallelogramSettings& settings) {
+bool RunShearPass(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect* rect, std::int32_t width,
+                  std::int32_t height, const ProgressSink& sink, const ParallelogramSettings& settings) {
     if (source == nullptr || destination == nullptr) return false;
     if (!IsValidShape(settings.shape) || !IsValidUndefinedAreaMode(settings.policy.mode)) return false;
     ProcessRect clipped;

@@ -17,13 +17,11 @@ PixelBGRA ResolveFillColour(const UndefinedAreaPolicy& policy, ClientQuery query
 
 // The rectangle clipped to a width x height image.  False when there is no
 // pass to run: null rect, width or height below 1.
-bool ClipRectToImage(const ProcessRect* rect, std::int32_t width, std::int32_t height,
-                     ProcessRect& clipped);
+bool ClipRectToImage(const ProcessRect* rect, std::int32_t width, std::int32_t height, ProcessRect& clipped);
 
 // Runs the row pass (shapes 0..2) or the column pass (3..5) over the clipped
 // rectangle; runs nothing for null images, a shape or mode outside 0..5, or
 // when ClipRectToImage refuses.
 // Returns whether a pass ran.
-bool RunShearPass(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect* rect,
-                  std::int32_t width, std::int32_t height, const ProgressSink& sink,
-                  const ParallelogramSettings& settings);
+bool RunShearPass(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect* rect, std::int32_t width,
+                  std::int32_t height, const ProgressSink& sink, const ParallelogramSettings& settings);

@@ -4,8 +4,7 @@
 #include "filters/parallelogram_filter.h"
 #include "ui/parallelogram_dialog.h"
 
-std::int32_t ParallelogramFilter::Setup(HWND window, const PixelBGRA* source, std::int32_t width,
-                                        std::int32_t height) {
+std::int32_t ParallelogramFilter::Setup(HWND window, const PixelBGRA* source, std::int32_t width, std::int32_t height) {
     if (!CanSetup(window, source, width, height)) return 0;
     ParallelogramDialog dialog;
     // Cancel gives IDCANCEL and a dialog that cannot be created the

@@ -87,14 +87,13 @@ bool ParseBenchOptions(int argc, char** argv, BenchOptions& options, std::string
         }
         if (name == "--size") {
             if (!ParseCount(value, 1, kMaxSize, options.size)) {
-                error = "--size needs a whole number from 1 to " + std::to_string(kMaxSize) + ", not '" +
-                        value + "'";
+                error = "--size needs a whole number from 1 to " + std::to_string(kMaxSize) + ", not '" + value + "'";
                 return false;
             }
         } else if (name == "--repeat") {
             if (!ParseCount(value, 1, kMaxRepeat, options.repeat)) {
-                error = "--repeat needs a whole number from 1 to " + std::to_string(kMaxRepeat) +
-                        ", not '" + value + "'";
+                error =
+                    "--repeat needs a whole number from 1 to " + std::to_string(kMaxRepeat) + ", not '" + value + "'";
                 return false;
             }
         } else if (name == "--case") {
@@ -225,8 +224,10 @@ bool WriteSettings(const std::string& path, const BenchCase& benchCase) {
         const char* key;
         int value;
     } entries[] = {
-        {kShapeKey, benchCase.shape},          {kDimensionKey, benchCase.dimension},
-        {kUndefinedAreaKey, benchCase.mode},   {kTransparentKey, benchCase.transparent},
+        {kShapeKey, benchCase.shape},
+        {kDimensionKey, benchCase.dimension},
+        {kUndefinedAreaKey, benchCase.mode},
+        {kTransparentKey, benchCase.transparent},
         {kPreviewKey, 0},
     };
     for (const auto& entry : entries) {
@@ -248,8 +249,7 @@ std::int32_t WINAPI CountProgress(std::int32_t, std::int32_t, ProgressUserData u
 }
 
 double Milliseconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end, const LARGE_INTEGER& frequency) {
-    return static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 /
-           static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 // A deterministic image with every channel varied, alpha included.
@@ -308,8 +308,7 @@ int CommandBench(int argc, char** argv) {
         source.resize(pixelCount);
         destination.resize(pixelCount);
     } catch (const std::bad_alloc&) {
-        PrintError("not enough memory for two " + std::to_string(size) + " x " + std::to_string(size) +
-                   " images");
+        PrintError("not enough memory for two " + std::to_string(size) + " x " + std::to_string(size) + " images");
         return kExitFailure;
     }
     FillImage(source);
@@ -337,8 +336,8 @@ int CommandBench(int argc, char** argv) {
     }
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 
-    std::printf("plugin-host bench: %d x %d pixels, %ld timed runs per case (median), settings in %s\n",
-                size, size, options.repeat, settingsPath.c_str());
+    std::printf("plugin-host bench: %d x %d pixels, %ld timed runs per case (median), settings in %s\n", size, size,
+                options.repeat, settingsPath.c_str());
     std::fflush(stdout);
 
     const ProcessRect rect{0, 0, size, size};
@@ -355,12 +354,11 @@ int CommandBench(int argc, char** argv) {
         // the pass ran, so the timings below are of real work.
         long reports = 0;
         const int noticesBefore = TheHostAnswers.errorNotices;
-        plugin.execute(0, nullptr, source.data(), destination.data(), 0, &rect, 0, size, size,
-                       CountProgress, reinterpret_cast<ProgressUserData>(&reports));
+        plugin.execute(0, nullptr, source.data(), destination.data(), 0, &rect, 0, size, size, CountProgress,
+                       reinterpret_cast<ProgressUserData>(&reports));
         if (TheHostAnswers.errorNotices != noticesBefore || reports != reportsPerRun) {
-            PrintError(std::string("case ") + benchCase->name + ": the filter did not run (" +
-                       std::to_string(reports) + " progress reports, expected " +
-                       std::to_string(reportsPerRun) + ")");
+            PrintError(std::string("case ") + benchCase->name + ": the filter did not run (" + std::to_string(reports) +
+                       " progress reports, expected " + std::to_string(reportsPerRun) + ")");
             status = kExitFailure;
             break;
         }
@@ -368,8 +366,8 @@ int CommandBench(int argc, char** argv) {
         for (long k = 0; k < options.repeat; ++k) {
             LARGE_INTEGER start, end;
             QueryPerformanceCounter(&start);
-            plugin.execute(0, nullptr, source.data(), destination.data(), 0, &rect, 0, size, size,
-                           CountProgress, reinterpret_cast<ProgressUserData>(&reports));
+            plugin.execute(0, nullptr, source.data(), destination.data(), 0, &rect, 0, size, size, CountProgress,
+                           reinterpret_cast<ProgressUserData>(&reports));
             QueryPerformanceCounter(&end);
             times.push_back(Milliseconds(start, end, frequency));
         }

@@ -18,8 +18,7 @@ int CommandCompare(int argc, char** argv) {
         return kExitUsage;
     }
     if (first.width != second.width || first.height != second.height) {
-        std::fprintf(stderr, "differ: sizes %dx%d and %dx%d\n", first.width, first.height,
-                     second.width, second.height);
+        std::fprintf(stderr, "differ: sizes %dx%d and %dx%d\n", first.width, first.height, second.width, second.height);
         return kExitFailure;
     }
     std::size_t differing = 0, firstIndex = 0;

@@ -35,8 +35,8 @@ bool LoadImageFile(const std::string& path, HostImage& image, std::string& error
     return true;
 }
 
-bool LoadMaskFile(const std::string& path, std::int32_t width, std::int32_t height,
-                  std::vector<std::uint8_t>& mask, std::string& error) {
+bool LoadMaskFile(const std::string& path, std::int32_t width, std::int32_t height, std::vector<std::uint8_t>& mask,
+                  std::string& error) {
     int maskWidth = 0, maskHeight = 0, channels = 0;
     StbPixels grey(stbi_load(path.c_str(), &maskWidth, &maskHeight, &channels, 1), stbi_image_free);
     if (!grey) {
@@ -44,9 +44,8 @@ bool LoadMaskFile(const std::string& path, std::int32_t width, std::int32_t heig
         return false;
     }
     if (maskWidth != width || maskHeight != height) {
-        error = "the mask '" + path + "' is " + std::to_string(maskWidth) + "x" +
-                std::to_string(maskHeight) + ", the image " + std::to_string(width) + "x" +
-                std::to_string(height);
+        error = "the mask '" + path + "' is " + std::to_string(maskWidth) + "x" + std::to_string(maskHeight) +
+                ", the image " + std::to_string(width) + "x" + std::to_string(height);
         return false;
     }
     mask.assign(grey.get(), grey.get() + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));

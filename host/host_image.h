@@ -18,8 +18,8 @@ bool LoadImageFile(const std::string& path, HostImage& image, std::string& error
 
 // A selection mask: the grey value of each pixel becomes the mask byte; the
 // image must have the given size.
-bool LoadMaskFile(const std::string& path, std::int32_t width, std::int32_t height,
-                  std::vector<std::uint8_t>& mask, std::string& error);
+bool LoadMaskFile(const std::string& path, std::int32_t width, std::int32_t height, std::vector<std::uint8_t>& mask,
+                  std::string& error);
 
 // An 8-bit RGBA PNG.
 bool WritePngFile(const std::string& path, const HostImage& image, std::string& error);

@@ -24,8 +24,7 @@ int CommandInfo(int argc, char** argv) {
         char category[256] = {};
         char menu[256] = {};
         plugin.getName(i, category, sizeof category - 1, menu, sizeof menu - 1);
-        out += std::to_string(i) + ": category \"" + Cp932ToUtf8(category) + "\", menu \"" +
-               Cp932ToUtf8(menu) + "\"\n";
+        out += std::to_string(i) + ": category \"" + Cp932ToUtf8(category) + "\", menu \"" + Cp932ToUtf8(menu) + "\"\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
     return kExitSuccess;

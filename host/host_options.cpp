@@ -5,8 +5,7 @@
 #include "host/host_state.h"
 #include "programs/text_parsing.h"
 
-bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options,
-                      std::string& error) {
+bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options, std::string& error) {
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
@@ -79,8 +78,7 @@ int OpenFilterSession(const HostOptions& options, FilterSession& session) {
         return kExitUsage;
     }
     if (!LoadImageFile(options.positional[2], session.source, error) ||
-        !ApplyHostAnswers(options, session.source.width, session.source.height, session.mask,
-                          error)) {
+        !ApplyHostAnswers(options, session.source.width, session.source.height, session.mask, error)) {
         PrintError(error);
         return kExitFailure;
     }

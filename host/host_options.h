@@ -28,8 +28,7 @@ struct HostOptions {
 // Splits argv[first..argc) into positional arguments and the accepted
 // options ("--name value" or "--name=value").  False with a one-line reason
 // in `error` for an unknown or malformed option.
-bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options,
-                      std::string& error);
+bool ParseHostOptions(int argc, char** argv, int first, unsigned accepted, HostOptions& options, std::string& error);
 
 // Puts the parsed colours and mask into the host's answers.
 bool ApplyHostAnswers(const HostOptions& options, std::int32_t width, std::int32_t height,

@@ -29,13 +29,11 @@ bool PluginLibrary::Load(const std::string& path, std::string& error) {
         return false;
     }
     return Find(module, "RX_GetPluginInfo", getPluginInfo, error) &&
-           Find(module, "RXF_FilterCount", filterCount, error) &&
-           Find(module, "RXF_GetName", getName, error) &&
+           Find(module, "RXF_FilterCount", filterCount, error) && Find(module, "RXF_GetName", getName, error) &&
            Find(module, "RXF_Execute", execute, error) && Find(module, "RXF_Setup", setup, error);
 }
 
-bool PluginLibrary::ParseFilterIndex(const std::string& text, std::int32_t& index,
-                                     std::string& error) const {
+bool PluginLibrary::ParseFilterIndex(const std::string& text, std::int32_t& index, std::string& error) const {
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
@@ -45,8 +43,8 @@ bool PluginLibrary::ParseFilterIndex(const std::string& text, std::int32_t& inde
     }
     const std::int32_t count = filterCount();
     if (value < 0 || value >= count) {
-        error = "the filter index " + text + " is out of range (the plug-in has " +
-                std::to_string(count) + " filter" + (count == 1 ? "" : "s") + ")";
+        error = "the filter index " + text + " is out of range (the plug-in has " + std::to_string(count) + " filter" +
+                (count == 1 ? "" : "s") + ")";
         return false;
     }
     index = static_cast<std::int32_t>(value);

@@ -31,8 +31,9 @@ int CommandRun(int argc, char** argv) {
         return kExitUsage;
     }
     if (options.positional.size() != 4) {
-        PrintError("usage: plugin-host run PLUGIN INDEX INPUT OUTPUT [--rect L,T,R,B] [--mask MASK.png] "
-                   "[--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']");
+        PrintError(
+            "usage: plugin-host run PLUGIN INDEX INPUT OUTPUT [--rect L,T,R,B] [--mask MASK.png] "
+            "[--drawing '#RRGGBBAA'] [--background '#RRGGBBAA']");
         return kExitUsage;
     }
     FilterSession session;
@@ -43,8 +44,8 @@ int CommandRun(int argc, char** argv) {
     const ProcessRect rect = options.rect.value_or(ProcessRect{0, 0, source.width, source.height});
 
     HostImage destination = source;
-    session.plugin.execute(session.index, nullptr, source.pixels.data(), destination.pixels.data(),
-                           0, &rect, 0, source.width, source.height, DrawProgress, 0);
+    session.plugin.execute(session.index, nullptr, source.pixels.data(), destination.pixels.data(), 0, &rect, 0,
+                           source.width, source.height, DrawProgress, 0);
     if (TheHostAnswers.errorNotices != 0) {
         PrintError("the filter reported an error; nothing written");
         return kExitFailure;

@@ -129,8 +129,8 @@ int CommandSetup(int argc, char** argv) {
     HostOptions options;
     std::string error;
     if (malformed ||
-        !ParseHostOptions(static_cast<int>(args.size()) - 1, args.data(), 2,
-                          kOptionMask | kOptionColours, options, error) ||
+        !ParseHostOptions(static_cast<int>(args.size()) - 1, args.data(), 2, kOptionMask | kOptionColours, options,
+                          error) ||
         options.positional.size() != 3) {
         PrintError(error.empty() ? "usage: plugin-host setup PLUGIN INDEX INPUT [--mask MASK.png] "
                                    "[--drawing '#RRGGBBAA'] [--background '#RRGGBBAA'] "
@@ -149,9 +149,8 @@ int CommandSetup(int argc, char** argv) {
         setupStarted = GetTickCount();
         timer = SetTimer(nullptr, 0, kScreenshotDelayMs, OnScreenshotTimer);
     }
-    const std::int32_t confirmed =
-        session.plugin.setup(session.index, nullptr, session.source.pixels.data(),
-                             session.source.width, session.source.height);
+    const std::int32_t confirmed = session.plugin.setup(session.index, nullptr, session.source.pixels.data(),
+                                                        session.source.width, session.source.height);
     if (timer != 0) KillTimer(nullptr, timer);
 
     if (!screenshotPath.empty() && !screenshotTaken) {

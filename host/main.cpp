@@ -19,11 +19,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", CommandInfo},
-    {"run", CommandRun},
-    {"compare", CommandCompare},
-    {"setup", CommandSetup},
-    {"bench", CommandBench},
+    {"info", CommandInfo},   {"run", CommandRun},     {"compare", CommandCompare},
+    {"setup", CommandSetup}, {"bench", CommandBench},
 };
 
 void PrintUsage() {
@@ -40,9 +37,7 @@ void PrintUsage() {
 
 }  // namespace
 
-void PrintError(const std::string& message) {
-    std::fprintf(stderr, "plugin-host: error: %s\n", message.c_str());
-}
+void PrintError(const std::string& message) { std::fprintf(stderr, "plugin-host: error: %s\n", message.c_str()); }
 
 std::string Cp932ToUtf8(const char* text) {
     const int wideLength = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);

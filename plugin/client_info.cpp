@@ -25,8 +25,8 @@ std::int32_t QueryClientInfo(std::int32_t code, void* data) {
     return result;
 }
 
-std::int32_t GetSelectionBounds(const std::uint8_t** maskOut, ProcessRect* rect,
-                                std::int32_t width, std::int32_t height) {
+std::int32_t GetSelectionBounds(const std::uint8_t** maskOut, ProcessRect* rect, std::int32_t width,
+                                std::int32_t height) {
     if (QueryClientInfo(QuerySelectionMask, static_cast<void*>(maskOut)) == 0) return 0;
     if (rect == nullptr) return 1;
     ScanSelectionBounds(maskOut != nullptr ? *maskOut : nullptr, width, height, *rect);

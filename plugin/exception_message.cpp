@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-bool IsCp932LeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 namespace {
 
@@ -27,8 +25,7 @@ bool AppendWholeCharacters(char* buffer, std::size_t room, std::size_t& used, co
 
 }  // namespace
 
-void ComposeExceptionMessage(char* buffer, std::size_t capacity, const char* fixed,
-                             const char* what) {
+void ComposeExceptionMessage(char* buffer, std::size_t capacity, const char* fixed, const char* what) {
     if (capacity == 0) return;
     const std::size_t room = capacity - 1;
     std::size_t used = 0;

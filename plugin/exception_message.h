@@ -15,5 +15,4 @@ bool IsCp932LeadByte(unsigned char byte);
 // character is split and the result is always a prefix of the full message
 // (a fixed message cut short is not followed by the line breaks).  A null
 // `what` writes the fixed message alone.
-void ComposeExceptionMessage(char* buffer, std::size_t capacity, const char* fixed,
-                             const char* what);
+void ComposeExceptionMessage(char* buffer, std::size_t capacity, const char* fixed, const char* what);

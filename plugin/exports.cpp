@@ -30,30 +30,27 @@ std::int16_t WINAPI RX_GetPluginInfo(char* buffer, std::int32_t length) {
 
 std::int32_t WINAPI RXF_FilterCount() { return ThePluginModule->FilterCount(); }
 
-char* WINAPI RXF_GetName(std::int32_t index, char* category,
-                                               std::int32_t categoryLength, char* menu,
-                                               std::int32_t menuLength) {
+char* WINAPI RXF_GetName(std::int32_t index, char* category, std::int32_t categoryLength, char* menu,
+                         std::int32_t menuLength) {
     CopyBoundedText(category, ThePluginModule->GetCategoryName(index), categoryLength);
     CopyBoundedText(menu, ThePluginModule->GetMenuName(index), menuLength);
     return menu;
 }
 
-std::int32_t WINAPI RXF_Execute(
-    std::int32_t index, HWND window, const PixelBGRA* source, PixelBGRA* destination,
-    std::uint32_t hostArg4, const ProcessRect* rect, std::uint32_t hostArg6, std::int32_t width,
-    std::int32_t height, ProgressCallback callback, ProgressUserData userData) {
+std::int32_t WINAPI RXF_Execute(std::int32_t index, HWND window, const PixelBGRA* source, PixelBGRA* destination,
+                                std::uint32_t hostArg4, const ProcessRect* rect, std::uint32_t hostArg6,
+                                std::int32_t width, std::int32_t height, ProgressCallback callback,
+                                ProgressUserData userData) {
     const ProgressSink sink{userData, callback};
     Report(sink, 0, nullptr);
-    ThePluginModule->Execute(index, window, source, destination, hostArg4, rect, hostArg6, width,
-                             height, &sink);
+    ThePluginModule->Execute(index, window, source, destination, hostArg4, rect, hostArg6, width, height, &sink);
     std::int32_t result = 0;
     Report(sink, kProgressTotal, &result);
     return result;
 }
 
-std::int32_t WINAPI RXF_Setup(std::int32_t index, HWND window,
-                                                    const PixelBGRA* source, std::int32_t width,
-                                                    std::int32_t height) {
+std::int32_t WINAPI RXF_Setup(std::int32_t index, HWND window, const PixelBGRA* source, std::int32_t width,
+                              std::int32_t height) {
     return ThePluginModule->Setup(index, window, source, width, height);
 }
 

@@ -38,8 +38,7 @@ struct ProcessRect {
 using ProgressUserData = std::uintptr_t;
 // (done, total, userData): done in ten-thousandths of the run, total always
 // kProgressTotal.
-using ProgressCallback = std::int32_t(PG_STDCALL*)(std::int32_t done, std::int32_t total,
-                                                   ProgressUserData userData);
+using ProgressCallback = std::int32_t(PG_STDCALL*)(std::int32_t done, std::int32_t total, ProgressUserData userData);
 
 constexpr std::int32_t kProgressTotal = 10000;
 
@@ -66,15 +65,12 @@ enum ClientInfoCode : std::int32_t {
 
 using GetPluginInfoFunction = std::int16_t(PG_STDCALL*)(char* buffer, std::int32_t length);
 using FilterCountFunction = std::int32_t(PG_STDCALL*)();
-using GetNameFunction = char*(PG_STDCALL*)(std::int32_t index, char* category,
-                                           std::int32_t categoryLength, char* menu,
+using GetNameFunction = char*(PG_STDCALL*)(std::int32_t index, char* category, std::int32_t categoryLength, char* menu,
                                            std::int32_t menuLength);
-using ExecuteFunction = std::int32_t(PG_STDCALL*)(std::int32_t index, HostWindow window,
-                                                  const PixelBGRA* source, PixelBGRA* destination,
-                                                  std::uint32_t hostArg4, const ProcessRect* rect,
-                                                  std::uint32_t hostArg6, std::int32_t width,
+using ExecuteFunction = std::int32_t(PG_STDCALL*)(std::int32_t index, HostWindow window, const PixelBGRA* source,
+                                                  PixelBGRA* destination, std::uint32_t hostArg4,
+                                                  const ProcessRect* rect, std::uint32_t hostArg6, std::int32_t width,
                                                   std::int32_t height, ProgressCallback callback,
                                                   ProgressUserData userData);
-using SetupFunction = std::int32_t(PG_STDCALL*)(std::int32_t index, HostWindow window,
-                                                const PixelBGRA* source, std::int32_t width,
-                                                std::int32_t height);
+using SetupFunction = std::int32_t(PG_STDCALL*)(std::int32_t index, HostWindow window, const PixelBGRA* source,
+                                                std::int32_t width, std::int32_t height);

@@ -14,8 +14,7 @@ PluginModule theModule;
 // Returned for an invalid filter index; lives as long as the module.
 const char kEmptyText[] = "";
 
-const char kSetupExceptionMessage[] =
-    "設定ダイアログで例外が発生しました。\n処理を中断します。";
+const char kSetupExceptionMessage[] = "設定ダイアログで例外が発生しました。\n処理を中断します。";
 const char kSetupExceptionCaption[] = "exception";
 
 void ShowSetupException(HWND window, const char* what) {
@@ -35,11 +34,10 @@ FilterBase::FilterBase(std::string menu, std::string category)
 
 FilterBase::~FilterBase() = default;
 
-void FilterBase::Execute(HWND, const PixelBGRA*, PixelBGRA*, std::uint32_t, const ProcessRect*,
-                         std::uint32_t, std::int32_t, std::int32_t, const ProgressSink*) {}
+void FilterBase::Execute(HWND, const PixelBGRA*, PixelBGRA*, std::uint32_t, const ProcessRect*, std::uint32_t,
+                         std::int32_t, std::int32_t, const ProgressSink*) {}
 
-std::int32_t FilterBase::Setup(HWND window, const PixelBGRA* source, std::int32_t width,
-                               std::int32_t height) {
+std::int32_t FilterBase::Setup(HWND window, const PixelBGRA* source, std::int32_t width, std::int32_t height) {
     return CanSetup(window, source, width, height) ? 1 : 0;
 }
 
@@ -70,9 +68,7 @@ void PluginModule::ClearFilters() {
     filters.clear();
 }
 
-bool PluginModule::IsValidIndex(std::int32_t index) const {
-    return static_cast<std::uint32_t>(index) < filters.size();
-}
+bool PluginModule::IsValidIndex(std::int32_t index) const { return static_cast<std::uint32_t>(index) < filters.size(); }
 
 std::int32_t PluginModule::FilterCount() const { return static_cast<std::int32_t>(filters.size()); }
 
@@ -86,17 +82,15 @@ const char* PluginModule::GetMenuName(std::int32_t index) const {
     return filters[index]->MenuName().c_str();
 }
 
-void PluginModule::Execute(std::int32_t index, HWND window, const PixelBGRA* source,
-                           PixelBGRA* destination, std::uint32_t hostArg4,
-                           const ProcessRect* rect, std::uint32_t hostArg6, std::int32_t width,
+void PluginModule::Execute(std::int32_t index, HWND window, const PixelBGRA* source, PixelBGRA* destination,
+                           std::uint32_t hostArg4, const ProcessRect* rect, std::uint32_t hostArg6, std::int32_t width,
                            std::int32_t height, const ProgressSink* sink) {
     if (!IsValidIndex(index)) return;
-    filters[index]->Execute(window, source, destination, hostArg4, rect, hostArg6, width, height,
-                            sink);
+    filters[index]->Execute(window, source, destination, hostArg4, rect, hostArg6, width, height, sink);
 }
 
-std::int32_t PluginModule::Setup(std::int32_t index, HWND window, const PixelBGRA* source,
-                                 std::int32_t width, std::int32_t height) {
+std::int32_t PluginModule::Setup(std::int32_t index, HWND window, const PixelBGRA* source, std::int32_t width,
+                                 std::int32_t height) {
     if (!IsValidIndex(index)) return 0;
     // No exception may reach the host.
     try {

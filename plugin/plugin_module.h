@@ -17,14 +17,12 @@ public:
     virtual ~FilterBase();
 
     // The eight host arguments of RXF_Execute after the index, then the sink.
-    virtual void Execute(HWND window, const PixelBGRA* source, PixelBGRA* destination,
-                         std::uint32_t hostArg4, const ProcessRect* rect, std::uint32_t hostArg6,
-                         std::int32_t width, std::int32_t height, const ProgressSink* sink);
+    virtual void Execute(HWND window, const PixelBGRA* source, PixelBGRA* destination, std::uint32_t hostArg4,
+                         const ProcessRect* rect, std::uint32_t hostArg6, std::int32_t width, std::int32_t height,
+                         const ProgressSink* sink);
     // 1 when the user confirmed new settings, 0 otherwise.
-    virtual std::int32_t Setup(HWND window, const PixelBGRA* source, std::int32_t width,
-                               std::int32_t height);
-    virtual bool CanSetup(HWND window, const PixelBGRA* source, std::int32_t width,
-                          std::int32_t height);
+    virtual std::int32_t Setup(HWND window, const PixelBGRA* source, std::int32_t width, std::int32_t height);
+    virtual bool CanSetup(HWND window, const PixelBGRA* source, std::int32_t width, std::int32_t height);
 
     const std::string& MenuName() const { return menuName; }
     const std::string& CategoryName() const { return categoryName; }
@@ -53,12 +51,11 @@ public:
     std::int32_t FilterCount() const;
     const char* GetCategoryName(std::int32_t index) const;
     const char* GetMenuName(std::int32_t index) const;
-    void Execute(std::int32_t index, HWND window, const PixelBGRA* source,
-                 PixelBGRA* destination, std::uint32_t hostArg4, const ProcessRect* rect,
-                 std::uint32_t hostArg6, std::int32_t width, std::int32_t height,
-                 const ProgressSink* sink);
-    std::int32_t Setup(std::int32_t index, HWND window, const PixelBGRA* source,
-                       std::int32_t width, std::int32_t height);
+    void Execute(std::int32_t index, HWND window, const PixelBGRA* source, PixelBGRA* destination,
+                 std::uint32_t hostArg4, const ProcessRect* rect, std::uint32_t hostArg6, std::int32_t width,
+                 std::int32_t height, const ProgressSink* sink);
+    std::int32_t Setup(std::int32_t index, HWND window, const PixelBGRA* source, std::int32_t width,
+                       std::int32_t height);
 
     // Full path of the settings file beside the module file, or null (buffer
     // holding an empty string) when it cannot be built within `capacity`.

@@ -2,8 +2,7 @@
 
 #include <cstddef>
 
-void ScanSelectionBounds(const std::uint8_t* mask, std::int32_t width, std::int32_t height,
-                         ProcessRect& rect) {
+void ScanSelectionBounds(const std::uint8_t* mask, std::int32_t width, std::int32_t height, ProcessRect& rect) {
     rect.left = width;
     rect.top = height;
     rect.right = 0;

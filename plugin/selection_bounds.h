@@ -12,5 +12,4 @@ constexpr std::uint8_t kOutsideSelection = 0xFF;
 // bounds start as (width, height, 0, 0) before the scan, so a mask without
 // any selected byte gives (width, height, 1, 1); so does a width or height of
 // 0 or below, which scans nothing.
-void ScanSelectionBounds(const std::uint8_t* mask, std::int32_t width, std::int32_t height,
-                         ProcessRect& rect);
+void ScanSelectionBounds(const std::uint8_t* mask, std::int32_t width, std::int32_t height, ProcessRect& rect);

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-bool ReplaceFileNameInPath(char* buffer, std::size_t capacity, std::size_t length,
-                           const char* fileName, LeadBytePredicate isLeadByte) {
+bool ReplaceFileNameInPath(char* buffer, std::size_t capacity, std::size_t length, const char* fileName,
+                           LeadBytePredicate isLeadByte) {
     if (buffer == nullptr || capacity == 0) return false;
     auto refuse = [&] {
         buffer[0] = '\0';

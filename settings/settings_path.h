@@ -14,5 +14,5 @@ using LeadBytePredicate = bool (*)(unsigned char byte);
 // is empty or was cut short by the capacity, holds no backslash, or the new
 // path would not fit.  A byte that is the second half of a double-byte
 // character is never taken for a backslash.
-bool ReplaceFileNameInPath(char* buffer, std::size_t capacity, std::size_t length,
-                           const char* fileName, LeadBytePredicate isLeadByte);
+bool ReplaceFileNameInPath(char* buffer, std::size_t capacity, std::size_t length, const char* fileName,
+                           LeadBytePredicate isLeadByte);

@@ -8,8 +8,7 @@ std::int32_t KnownModeOrFirst(std::int32_t mode) {
     return IsValidUndefinedAreaMode(mode) ? mode : ValueOf(UndefinedAreaMode::EdgePixel);
 }
 
-bool ApplySettingsValues(const RawSettingsValues& raw, ParallelogramSettings& settings,
-                         bool validate) {
+bool ApplySettingsValues(const RawSettingsValues& raw, ParallelogramSettings& settings, bool validate) {
     settings.shape = KnownShapeOrFirst(raw.shape);
     settings.dimension = raw.dimension;
     settings.policy.mode = KnownModeOrFirst(raw.undefarea);

@@ -23,5 +23,4 @@ std::int32_t KnownModeOrFirst(std::int32_t mode);
 // Stores the values in settings (all fields but policy.fill): a shape or mode
 // outside 0..5 becomes 0, the rest is kept as read.  Without validate the
 // result is true; with it, true exactly when the dimension lies in -100..100.
-bool ApplySettingsValues(const RawSettingsValues& raw, ParallelogramSettings& settings,
-                         bool validate);
+bool ApplySettingsValues(const RawSettingsValues& raw, ParallelogramSettings& settings, bool validate);

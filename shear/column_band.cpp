@@ -5,8 +5,8 @@
 
 namespace shear_detail {
 
-void BandRowsScalar(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                    std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool) {
+void BandRowsScalar(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                    PixelBGRA* out, std::ptrdiff_t outStride, bool) {
     for (std::int32_t y = y0; y < y1; ++y, out += outStride) {
         for (int k = 0; k < kBandColumns; ++k) {
             const std::uint32_t bits = BandPixel(band, k, rows, h, y) & band.keep[k];
@@ -19,9 +19,12 @@ BandRowsFunction BandRowsFor(VectorLevel level, std::int32_t h) {
 #if PG_X86_VECTORS
     if (h <= kBandRowLimit) {
         switch (level) {
-            case VectorLevel::Avx512: return BandRowsAvx512;
-            case VectorLevel::Avx2: return BandRowsAvx2;
-            case VectorLevel::Baseline: return BandRowsSse2;
+            case VectorLevel::Avx512:
+                return BandRowsAvx512;
+            case VectorLevel::Avx2:
+                return BandRowsAvx2;
+            case VectorLevel::Baseline:
+                return BandRowsSse2;
         }
     }
 #endif

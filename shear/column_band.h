@@ -52,9 +52,9 @@ struct alignas(64) ColumnBand {
     double shift[kBandColumns];
     std::uint32_t constant[kBandColumns];  // the pixel of lanes neither blended nor original
     std::uint32_t keep[kBandColumns];
-    LaneBits mirrored;  // bit k: lane k's position is mirrored
-    LaneBits blended;   // bit k: lane k blends source pixels (x, i) and (x, i + 1)
-    LaneBits original;  // bit k: lane k is the source pixel at its own place (x, y)
+    LaneBits mirrored;              // bit k: lane k's position is mirrored
+    LaneBits blended;               // bit k: lane k blends source pixels (x, i) and (x, i + 1)
+    LaneBits original;              // bit k: lane k is the source pixel at its own place (x, y)
     std::int32_t firstRow, endRow;  // the source rows the band's copy holds
 };
 
@@ -66,21 +66,20 @@ struct alignas(64) ColumnBand {
 // nothing.  `stream` says that every output row starts on a 64-byte boundary
 // and may be written past the cache (the caller then runs FinishStreaming
 // before anyone reads the pixels).
-using BandRowsFunction = void (*)(const ColumnBand& band, const PixelBGRA* rows,
-                                  std::int32_t h, std::int32_t y0, std::int32_t y1, PixelBGRA* out,
-                                  std::ptrdiff_t outStride, bool stream);
+using BandRowsFunction = void (*)(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                                  std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
 
 // Pixel by pixel; the kernel of builds without x86 vectors (built everywhere,
 // so that the tests check it on x86 too).
-void BandRowsScalar(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                    std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+void BandRowsScalar(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                    PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
 #if PG_X86_VECTORS
-void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                  std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
-void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                  std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
-void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                    std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                  PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                  PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                    PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
 #endif
 
 // The vector kernels address a band's copy with 32-bit indices: images of

@@ -49,9 +49,9 @@ inline __m256d MappedAvx2(__m256d y, __m256d offset, __m256d shift, __m256d mirr
 // One channel of eight pixels, in two halves: first * t + second * u, truncated.
 inline __m256i BlendChannelAvx2(__m256i first, __m256i second, __m256d tLow, __m256d uLow, __m256d tHigh,
                                 __m256d uHigh) {
-    const __m128i low = _mm256_cvttpd_epi32(
-        _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(first)), tLow),
-                      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(second)), uLow)));
+    const __m128i low =
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(first)), tLow),
+                                          _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(second)), uLow)));
     const __m128i high = _mm256_cvttpd_epi32(
         _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(first, 1)), tHigh),
                       _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(second, 1)), uHigh)));
@@ -62,8 +62,8 @@ inline __m256i BlendChannelAvx2(__m256i first, __m256i second, __m256d tLow, __m
 // first row), one row per lane.
 inline __m256i FetchAvx2(const GroupAvx2& group, const PixelBGRA* rows, __m256i row) {
     const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns);
-    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index,
-                                       group.blended, 4);
+    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index, group.blended,
+                                       4);
 }
 
 // Whether every blended lane of a and b holds the same value.
@@ -130,19 +130,19 @@ inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y,
     if (Direction != 0) carry.shared = Direction > 0 ? second : first;
     const __m256i blue =
         BlendChannelAvx2(_mm256_and_si256(first, low), _mm256_and_si256(second, low), tLow, uLow, tHigh, uHigh);
-    const __m256i green = BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 8), low),
-                                           _mm256_and_si256(_mm256_srli_epi32(second, 8), low), tLow, uLow, tHigh,
-                                           uHigh);
-    const __m256i red = BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 16), low),
-                                         _mm256_and_si256(_mm256_srli_epi32(second, 16), low), tLow, uLow, tHigh,
-                                         uHigh);
+    const __m256i green =
+        BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 8), low),
+                         _mm256_and_si256(_mm256_srli_epi32(second, 8), low), tLow, uLow, tHigh, uHigh);
+    const __m256i red =
+        BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 16), low),
+                         _mm256_and_si256(_mm256_srli_epi32(second, 16), low), tLow, uLow, tHigh, uHigh);
     const __m256i alpha =
         BlendChannelAvx2(_mm256_srli_epi32(first, 24), _mm256_srli_epi32(second, 24), tLow, uLow, tHigh, uHigh);
     // Channels are 0..255, so the packs never saturate.  Each 128-bit half
     // then holds its four pixels' blues, greens, reds and alphas; one byte
     // shuffle puts each pixel's four together.
-    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
-                                                0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5,
+                                                9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(blue, green), _mm256_packus_epi32(red, alpha));
     __m256i pixels = _mm256_blendv_epi8(group.constant, _mm256_shuffle_epi8(planar, interleave), group.blended);
     // Only when some lane wants it: a masked load whose address lies outside
@@ -155,8 +155,8 @@ inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y,
 }
 
 template <int Direction>
-void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                          std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                          std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
     const GroupAvx2 left = LoadGroupAvx2(band, 0);
     const GroupAvx2 right = LoadGroupAvx2(band, 8);
     const __m256i first = _mm256_set1_epi32(band.firstRow);
@@ -187,9 +187,8 @@ void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
 
 }  // namespace
 
-PG_BAND_ALIGN_STACK void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows,
-                                      std::int32_t h, std::int32_t y0, std::int32_t y1, PixelBGRA* out,
-                                      std::ptrdiff_t outStride, bool stream) {
+PG_BAND_ALIGN_STACK void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                                      std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
     const LaneBits mirrored = band.mirrored & band.blended;
     if (mirrored == 0) {
         BandRowsAvx2Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);

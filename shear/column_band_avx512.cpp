@@ -58,16 +58,16 @@ inline __m256i FinishAvx512(const GroupAvx512& group, const ChannelsAvx512& firs
                             __m512d t, __m512d u, const PixelBGRA* row) {
     __m256i channel[kBandChannels];
     for (int ch = 0; ch < kBandChannels; ++ch) {
-        channel[ch] = _mm512_cvttpd_epi32(
-            _mm512_add_pd(_mm512_mul_pd(first.value[ch], t), _mm512_mul_pd(second.value[ch], u)));
+        channel[ch] =
+            _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(first.value[ch], t), _mm512_mul_pd(second.value[ch], u)));
     }
     // Channels are 0..255, so the packs never saturate.  Each 128-bit half
     // then holds its four pixels' blues, greens, reds and alphas; one byte
     // shuffle puts each pixel's four together.
-    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
-                                                0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
-    const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(channel[0], channel[1]),
-                                               _mm256_packus_epi32(channel[2], channel[3]));
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5,
+                                                9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m256i planar =
+        _mm256_packus_epi16(_mm256_packus_epi32(channel[0], channel[1]), _mm256_packus_epi32(channel[2], channel[3]));
     __m256i pixels = _mm256_mask_mov_epi32(group.constant, group.blended, _mm256_shuffle_epi8(planar, interleave));
     // Only when some lane wants it: a masked load whose address lies outside
     // the copy, even with every lane off, is very slow on some processors.
@@ -131,8 +131,8 @@ inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m5
             const __m256i fetchRows = Direction > 0 ? below : i;
             const bool asExpected =
                 _mm256_mask_cmpeq_epi32_mask(group.blended, fetchRows, carry.expectedRows) == group.blended;
-            const __m256i pixels = asExpected ? carry.expectedPixels
-                                              : GatherAvx512(group, rows, _mm256_sub_epi32(fetchRows, firstRow));
+            const __m256i pixels =
+                asExpected ? carry.expectedPixels : GatherAvx512(group, rows, _mm256_sub_epi32(fetchRows, firstRow));
             // The next row's, ahead of this row's arithmetic.
             carry.expectedRows =
                 _mm256_max_epi32(_mm256_min_epi32(_mm256_add_epi32(fetchRows, direction), lastCopied), firstRow);
@@ -151,9 +151,8 @@ inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m5
 }
 
 template <int Direction>
-void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                            std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride,
-                            bool stream) {
+void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                            std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
     const GroupAvx512 left = LoadGroupAvx512(band, 0);
     const GroupAvx512 right = LoadGroupAvx512(band, 8);
     const __m256i first = _mm256_set1_epi32(band.firstRow);
@@ -181,9 +180,8 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
 
 }  // namespace
 
-PG_BAND_ALIGN_STACK void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows,
-                                        std::int32_t h, std::int32_t y0, std::int32_t y1, PixelBGRA* out,
-                                        std::ptrdiff_t outStride, bool stream) {
+PG_BAND_ALIGN_STACK void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                                        std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
     const LaneBits mirrored = band.mirrored & band.blended;
     if (kCarryAvx512 && mirrored == 0) {
         BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);

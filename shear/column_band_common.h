@@ -29,8 +29,7 @@ inline std::uint32_t PixelBits(const PixelBGRA& pixel) {
 }
 
 // Lane k's pixel in row y, before `keep`.
-inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* rows,
-                               std::int32_t h, std::int32_t y) {
+inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* rows, std::int32_t h, std::int32_t y) {
     if ((band.blended >> k & 1) != 0) {
         const double p = static_cast<double>(y) + band.offset[k];
         const double q = (band.mirrored >> k & 1) != 0 ? (band.shift[k] - p) - 1.0 : p + band.shift[k];
@@ -42,7 +41,8 @@ inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* r
         return PixelBits(BlendPixels(rows[static_cast<std::ptrdiff_t>(i - band.firstRow) * kBandColumns + k], t,
                                      rows[static_cast<std::ptrdiff_t>(below - band.firstRow) * kBandColumns + k]));
     }
-    if ((band.original >> k & 1) != 0) return PixelBits(rows[static_cast<std::ptrdiff_t>(y - band.firstRow) * kBandColumns + k]);
+    if ((band.original >> k & 1) != 0)
+        return PixelBits(rows[static_cast<std::ptrdiff_t>(y - band.firstRow) * kBandColumns + k]);
     return band.constant[k];
 }
 

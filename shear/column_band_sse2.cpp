@@ -17,7 +17,8 @@ struct GroupSse2 {
 };
 
 inline __m128d LaneMaskSse2(LaneBits bits, int lane) {
-    return _mm_castsi128_pd(_mm_set_epi32(-static_cast<int>(bits >> (lane + 1) & 1), -static_cast<int>(bits >> (lane + 1) & 1),
+    return _mm_castsi128_pd(_mm_set_epi32(-static_cast<int>(bits >> (lane + 1) & 1),
+                                          -static_cast<int>(bits >> (lane + 1) & 1),
                                           -static_cast<int>(bits >> lane & 1), -static_cast<int>(bits >> lane & 1)));
 }
 
@@ -42,10 +43,9 @@ inline __m128d MappedSse2(__m128d y, __m128d offset, __m128d shift, __m128d mirr
 }
 
 // One channel of four pixels, in two halves: first * t + second * u, truncated.
-inline __m128i BlendChannelSse2(__m128i first, __m128i second, __m128d t01, __m128d u01, __m128d t23,
-                                __m128d u23) {
-    const __m128i low = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(first), t01),
-                                                    _mm_mul_pd(_mm_cvtepi32_pd(second), u01)));
+inline __m128i BlendChannelSse2(__m128i first, __m128i second, __m128d t01, __m128d u01, __m128d t23, __m128d u23) {
+    const __m128i low =
+        _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(first), t01), _mm_mul_pd(_mm_cvtepi32_pd(second), u01)));
     const __m128i high = _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(first, 8)), t23),
                                                      _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(second, 8)), u23)));
     return _mm_unpacklo_epi64(low, high);
@@ -115,16 +115,15 @@ inline __m128i GroupRowSse2(const GroupSse2& group, CarrySse2& carry, __m128d y,
                                            _mm_and_si128(_mm_srli_epi32(second, 8), low), t01, u01, t23, u23);
     const __m128i red = BlendChannelSse2(_mm_and_si128(_mm_srli_epi32(first, 16), low),
                                          _mm_and_si128(_mm_srli_epi32(second, 16), low), t01, u01, t23, u23);
-    const __m128i alpha =
-        BlendChannelSse2(_mm_srli_epi32(first, 24), _mm_srli_epi32(second, 24), t01, u01, t23, u23);
+    const __m128i alpha = BlendChannelSse2(_mm_srli_epi32(first, 24), _mm_srli_epi32(second, 24), t01, u01, t23, u23);
     const __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
                                         _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
     return _mm_and_si128(pixels, group.keep);
 }
 
 template <int Direction>
-void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                          std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                          std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
     constexpr int kGroups = kBandColumns / 4;
     GroupSse2 groups[kGroups];
     CarrySse2 carries[kGroups];
@@ -162,8 +161,8 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
 
 }  // namespace
 
-void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
-                  std::int32_t y0, std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                  PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
     const LaneBits mirrored = band.mirrored & band.blended;
     if (mirrored == 0) {
         BandRowsSse2Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);

@@ -92,8 +92,7 @@ void DescribeLane(const ColumnPassFrame& frame, ColumnBand& lanes, int k, std::i
     }
     switch (frame.mode) {
         case UndefinedAreaMode::EdgePixel:
-            lanes.constant[k] =
-                Bits(frame.source[static_cast<std::ptrdiff_t>(before ? 0 : frame.h - 1) * frame.w + x]);
+            lanes.constant[k] = Bits(frame.source[static_cast<std::ptrdiff_t>(before ? 0 : frame.h - 1) * frame.w + x]);
             return;
         case UndefinedAreaMode::OriginalPixel:
             lanes.original |= bit;
@@ -171,11 +170,13 @@ void CopyStripRows(const ColumnPassFrame& frame, const Band* bands, int bandCoun
         for (int b = 0; b < bandCount; ++b) {
             const Band& band = bands[b];
             if (r < band.lanes.firstRow || r >= band.lanes.endRow) continue;
-            PixelBGRA* to = copies + b * copyPixels + static_cast<std::ptrdiff_t>(r - band.lanes.firstRow) * kBandColumns;
+            PixelBGRA* to =
+                copies + b * copyPixels + static_cast<std::ptrdiff_t>(r - band.lanes.firstRow) * kBandColumns;
             if (band.columns == kBandColumns) {
                 std::memcpy(to, in + (band.left - stripLeft), kBandColumns * sizeof(PixelBGRA));
             } else {
-                std::memcpy(to, in + (band.left - stripLeft), static_cast<std::size_t>(band.columns) * sizeof(PixelBGRA));
+                std::memcpy(to, in + (band.left - stripLeft),
+                            static_cast<std::size_t>(band.columns) * sizeof(PixelBGRA));
             }
         }
     }
@@ -207,8 +208,8 @@ void ProduceBandRows(const ColumnPassFrame& frame, Band& band, const PixelBGRA* 
             end = std::min(end, regionEnd);
             DescribeLane(frame, lanes, k, band.left + k, region, y);
         }
-        frame.bandRows(lanes, copy, frame.h, y, end,
-                       out + static_cast<std::ptrdiff_t>(y - from) * outStride, outStride, stream);
+        frame.bandRows(lanes, copy, frame.h, y, end, out + static_cast<std::ptrdiff_t>(y - from) * outStride, outStride,
+                       stream);
         y = end;
     }
 }
@@ -218,10 +219,9 @@ void PlainBand(const ColumnPassFrame& frame, const Band& band, PixelBGRA* destin
     for (int k = 0; k < band.columns; ++k) {
         const std::int32_t x = band.left + k;
         auto sample = [&](SampleRegion region, std::int32_t y, double p) {
-            return region == Interior
-                       ? SampleColumnInterior(frame.source, x, y, p, frame.w, frame.h, frame.policy)
-                       : ColumnSamplers[region][frame.policy.mode](frame.source, x, y, p, frame.w, frame.h,
-                                                                  frame.policy);
+            return region == Interior ? SampleColumnInterior(frame.source, x, y, p, frame.w, frame.h, frame.policy)
+                                      : ColumnSamplers[region][frame.policy.mode](frame.source, x, y, p, frame.w,
+                                                                                  frame.h, frame.policy);
         };
         PlainLine(frame.h, band.lanes.offset[k], frame.rect.top, frame.rect.bottom, frame.policy.transparent,
                   destination + x, frame.w, sample);
@@ -236,9 +236,8 @@ void PlainBand(const ColumnPassFrame& frame, const Band& band, PixelBGRA* destin
 // callback may additionally see is the later columns of the same strip
 // already written.  The sequence of reports itself is exactly one per column,
 // in order, with the same values.
-void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-                  std::int32_t w, std::int32_t h, const ProgressSink& sink,
-                  const ParallelogramSettings& settings) {
+void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w,
+                  std::int32_t h, const ProgressSink& sink, const ParallelogramSettings& settings) {
     if (!IsValidShape(settings.shape)) return;
     const double amplitude = ShearAmplitude(rect.bottom - rect.top, settings.dimension);
     if (rect.left >= rect.right) return;
@@ -249,7 +248,13 @@ void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const Process
         return;
     }
     const OffsetProfile profile = ProfileOf(static_cast<ShapeKind>(settings.shape));
-    ColumnPassFrame frame{source, w, h, rect, SanePolicy(settings.policy), UndefinedAreaMode::EdgePixel, kKeepAll,
+    ColumnPassFrame frame{source,
+                          w,
+                          h,
+                          rect,
+                          SanePolicy(settings.policy),
+                          UndefinedAreaMode::EdgePixel,
+                          kKeepAll,
                           BandRowsFor(ActiveVectorLevel(), h)};
     frame.mode = static_cast<UndefinedAreaMode>(frame.policy.mode);
     frame.outsideKeep = frame.policy.transparent != 0 ? kClearAlpha : kKeepAll;

@@ -15,11 +15,16 @@ double MappedPosition(PositionMap map, std::int32_t n, double offset, std::int32
     const double length = static_cast<double>(n);
     const double twice = static_cast<double>(2 * n);
     switch (map) {
-        case PositionMap::Identity: return MapPosition<PositionMap::Identity>(p, length, twice);
-        case PositionMap::AddLength: return MapPosition<PositionMap::AddLength>(p, length, twice);
-        case PositionMap::SubtractLength: return MapPosition<PositionMap::SubtractLength>(p, length, twice);
-        case PositionMap::MirrorBefore: return MapPosition<PositionMap::MirrorBefore>(p, length, twice);
-        case PositionMap::MirrorAfter: return MapPosition<PositionMap::MirrorAfter>(p, length, twice);
+        case PositionMap::Identity:
+            return MapPosition<PositionMap::Identity>(p, length, twice);
+        case PositionMap::AddLength:
+            return MapPosition<PositionMap::AddLength>(p, length, twice);
+        case PositionMap::SubtractLength:
+            return MapPosition<PositionMap::SubtractLength>(p, length, twice);
+        case PositionMap::MirrorBefore:
+            return MapPosition<PositionMap::MirrorBefore>(p, length, twice);
+        case PositionMap::MirrorAfter:
+            return MapPosition<PositionMap::MirrorAfter>(p, length, twice);
     }
     return p;
 }
@@ -41,9 +46,12 @@ void* ChunkWindow(const LineKernels& kernels, double* scratch, std::int32_t lo, 
 const LineKernels& LineKernelsFor(VectorLevel level) {
 #if PG_X86_VECTORS
     switch (level) {
-        case VectorLevel::Avx512: return kAvx512LineKernels;
-        case VectorLevel::Avx2: return kAvx2LineKernels;
-        case VectorLevel::Baseline: return kSse2LineKernels;
+        case VectorLevel::Avx512:
+            return kAvx512LineKernels;
+        case VectorLevel::Avx2:
+            return kAvx2LineKernels;
+        case VectorLevel::Baseline:
+            return kSse2LineKernels;
     }
 #endif
     (void)level;

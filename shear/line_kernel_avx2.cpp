@@ -20,11 +20,16 @@ template <PositionMap M>
 inline __m256d MapPosition(__m256d p, __m256d length, __m256d twice) {
     const __m256d one = _mm256_set1_pd(1.0);
     switch (M) {
-        case PositionMap::Identity: return p;
-        case PositionMap::AddLength: return _mm256_add_pd(p, length);
-        case PositionMap::SubtractLength: return _mm256_sub_pd(p, length);
-        case PositionMap::MirrorBefore: return _mm256_sub_pd(_mm256_xor_pd(p, _mm256_set1_pd(-0.0)), one);
-        case PositionMap::MirrorAfter: return _mm256_sub_pd(_mm256_sub_pd(twice, p), one);
+        case PositionMap::Identity:
+            return p;
+        case PositionMap::AddLength:
+            return _mm256_add_pd(p, length);
+        case PositionMap::SubtractLength:
+            return _mm256_sub_pd(p, length);
+        case PositionMap::MirrorBefore:
+            return _mm256_sub_pd(_mm256_xor_pd(p, _mm256_set1_pd(-0.0)), one);
+        case PositionMap::MirrorAfter:
+            return _mm256_sub_pd(_mm256_sub_pd(twice, p), one);
     }
     return p;
 }
@@ -41,8 +46,8 @@ inline __m128i BlendChannelAvx2(const double* base, __m256d t, __m256d u) {
 }
 
 template <PositionMap M>
-PG_ALIGN_STACK void BlendRunAvx2(const void* widened, std::int32_t n, double offset, std::int32_t from,
-                                 std::int32_t to, std::uint32_t keep, PixelBGRA* out) {
+PG_ALIGN_STACK void BlendRunAvx2(const void* widened, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
+                                 std::uint32_t keep, PixelBGRA* out) {
     const double* wide = static_cast<const double*>(widened);
     const std::ptrdiff_t stride = kPlaneStride;
     const __m256d off = _mm256_set1_pd(offset);
@@ -74,8 +79,8 @@ PG_ALIGN_STACK void BlendRunAvx2(const void* widened, std::int32_t n, double off
             i0 += Descending<M>() ? -4 : 4;
         } else {
             i0 = _mm_cvtsi128_si32(i);
-            const __m128i expected = Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes)
-                                                     : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
+            const __m128i expected =
+                Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes) : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
             if (_mm_movemask_epi8(_mm_cmpeq_epi32(i, expected)) != 0xFFFF) {
                 nextIndices = noIndices;
                 BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
@@ -110,8 +115,8 @@ inline void StoreChannelAvx2(double* plane, __m256i values) {
     _mm256_store_pd(plane + 4, _mm256_cvtepi32_pd(_mm256_extracti128_si256(values, 1)));
 }
 
-PG_ALIGN_STACK void WidenAvx2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
-                              void* widened, std::int32_t ahead) {
+PG_ALIGN_STACK void WidenAvx2(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, void* widened,
+                              std::int32_t ahead) {
     double* wide = static_cast<double*>(widened);
     const std::ptrdiff_t stride = kPlaneStride;
     const __m256i low = _mm256_set1_epi32(0xFF);
@@ -139,10 +144,8 @@ const LineKernels kAvx2LineKernels = {
     true,
     sizeof(double),
     WidenAvx2,
-    {BlendRunAvx2<PositionMap::Identity>,
-     BlendRunAvx2<PositionMap::AddLength>,
-     BlendRunAvx2<PositionMap::SubtractLength>,
-     BlendRunAvx2<PositionMap::MirrorBefore>,
+    {BlendRunAvx2<PositionMap::Identity>, BlendRunAvx2<PositionMap::AddLength>,
+     BlendRunAvx2<PositionMap::SubtractLength>, BlendRunAvx2<PositionMap::MirrorBefore>,
      BlendRunAvx2<PositionMap::MirrorAfter>},
 };
 

@@ -20,11 +20,16 @@ template <PositionMap M>
 inline __m512d MapPosition(__m512d p, __m512d length, __m512d twice) {
     const __m512d one = _mm512_set1_pd(1.0);
     switch (M) {
-        case PositionMap::Identity: return p;
-        case PositionMap::AddLength: return _mm512_add_pd(p, length);
-        case PositionMap::SubtractLength: return _mm512_sub_pd(p, length);
-        case PositionMap::MirrorBefore: return _mm512_sub_pd(_mm512_xor_pd(p, _mm512_set1_pd(-0.0)), one);
-        case PositionMap::MirrorAfter: return _mm512_sub_pd(_mm512_sub_pd(twice, p), one);
+        case PositionMap::Identity:
+            return p;
+        case PositionMap::AddLength:
+            return _mm512_add_pd(p, length);
+        case PositionMap::SubtractLength:
+            return _mm512_sub_pd(p, length);
+        case PositionMap::MirrorBefore:
+            return _mm512_sub_pd(_mm512_xor_pd(p, _mm512_set1_pd(-0.0)), one);
+        case PositionMap::MirrorAfter:
+            return _mm512_sub_pd(_mm512_sub_pd(twice, p), one);
     }
     return p;
 }
@@ -49,14 +54,15 @@ struct NeighboursAvx512 {
 // neighbours weigh t and the right ones u, lane by lane (reversed for
 // mirrored runs, as the caller reverses t and u).
 inline __m256i BlendChannelAvx512(__m512d left, __m512d after, __m512d t, __m512d u) {
-    const __m512d right = _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(after), _mm512_castpd_si512(left), 1));
+    const __m512d right =
+        _mm512_castsi512_pd(_mm512_alignr_epi64(_mm512_castpd_si512(after), _mm512_castpd_si512(left), 1));
     return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(left, t), _mm512_mul_pd(right, u)));
 }
 
 // The same from the slots themselves: base .. base + 7 and base + 1 .. base + 8.
 inline __m256i BlendNeighboursAvx512(const std::int32_t* base, __m512d t, __m512d u) {
-    return _mm512_cvttpd_epi32(_mm512_add_pd(_mm512_mul_pd(LoadPlaneAvx512(base), t),
-                                             _mm512_mul_pd(LoadPlaneAvx512(base + 1), u)));
+    return _mm512_cvttpd_epi32(
+        _mm512_add_pd(_mm512_mul_pd(LoadPlaneAvx512(base), t), _mm512_mul_pd(LoadPlaneAvx512(base + 1), u)));
 }
 
 // Keeping the eight converted vectors from one group to the next needs more
@@ -83,8 +89,8 @@ PG_ALIGN_STACK void BlendRunAvx512(const void* widened, std::int32_t n, double o
     const __m256i keepMask = _mm256_set1_epi32(static_cast<int>(keep));
     const __m512i reverse = _mm512_set_epi64(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i reversePixels = _mm256_set_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15,
-                                                0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5,
+                                                9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const __m512d eight = _mm512_set1_pd(8.0);
     // c + 0 .. c + 7 as doubles: whole numbers, so stepping them by 8 is exact.
     __m512d coordinates = _mm512_add_pd(_mm512_set1_pd(static_cast<double>(from)), steps);
@@ -203,10 +209,8 @@ const LineKernels kAvx512LineKernels = {
     true,
     sizeof(std::int32_t),
     WidenAvx512,
-    {BlendRunAvx512<PositionMap::Identity>,
-     BlendRunAvx512<PositionMap::AddLength>,
-     BlendRunAvx512<PositionMap::SubtractLength>,
-     BlendRunAvx512<PositionMap::MirrorBefore>,
+    {BlendRunAvx512<PositionMap::Identity>, BlendRunAvx512<PositionMap::AddLength>,
+     BlendRunAvx512<PositionMap::SubtractLength>, BlendRunAvx512<PositionMap::MirrorBefore>,
      BlendRunAvx512<PositionMap::MirrorAfter>},
 };
 

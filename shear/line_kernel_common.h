@@ -32,11 +32,16 @@ namespace {
 template <PositionMap M>
 inline double MapPosition(double p, double length, double twice) {
     switch (M) {
-        case PositionMap::Identity: return p;
-        case PositionMap::AddLength: return p + length;
-        case PositionMap::SubtractLength: return p - length;
-        case PositionMap::MirrorBefore: return -p - 1.0;
-        case PositionMap::MirrorAfter: return (twice - p) - 1.0;
+        case PositionMap::Identity:
+            return p;
+        case PositionMap::AddLength:
+            return p + length;
+        case PositionMap::SubtractLength:
+            return p - length;
+        case PositionMap::MirrorBefore:
+            return -p - 1.0;
+        case PositionMap::MirrorAfter:
+            return (twice - p) - 1.0;
     }
     return p;
 }

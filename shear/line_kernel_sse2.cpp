@@ -12,11 +12,16 @@ template <PositionMap M>
 inline __m128d MapPosition(__m128d p, __m128d length, __m128d twice) {
     const __m128d one = _mm_set1_pd(1.0);
     switch (M) {
-        case PositionMap::Identity: return p;
-        case PositionMap::AddLength: return _mm_add_pd(p, length);
-        case PositionMap::SubtractLength: return _mm_sub_pd(p, length);
-        case PositionMap::MirrorBefore: return _mm_sub_pd(_mm_xor_pd(p, _mm_set1_pd(-0.0)), one);
-        case PositionMap::MirrorAfter: return _mm_sub_pd(_mm_sub_pd(twice, p), one);
+        case PositionMap::Identity:
+            return p;
+        case PositionMap::AddLength:
+            return _mm_add_pd(p, length);
+        case PositionMap::SubtractLength:
+            return _mm_sub_pd(p, length);
+        case PositionMap::MirrorBefore:
+            return _mm_sub_pd(_mm_xor_pd(p, _mm_set1_pd(-0.0)), one);
+        case PositionMap::MirrorAfter:
+            return _mm_sub_pd(_mm_sub_pd(twice, p), one);
     }
     return p;
 }
@@ -55,8 +60,8 @@ void BlendRunSse2(const void* widened, std::int32_t n, double offset, std::int32
         const __m128d q23 = MapPosition<M>(_mm_add_pd(c23, off), length, twice);
         const __m128i i = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q01), _mm_cvttpd_epi32(q23));
         const std::int32_t i0 = _mm_cvtsi128_si32(i);
-        const __m128i expected = Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes)
-                                                 : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
+        const __m128i expected =
+            Descending<M>() ? _mm_sub_epi32(_mm_set1_epi32(i0), lanes) : _mm_add_epi32(_mm_set1_epi32(i0), lanes);
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(i, expected)) != 0xFFFF) {
             BlendRunScalar<M, ChannelPlanes>(wide, n, offset, c, c + 4, keep, out + (c - from));
             continue;
@@ -120,10 +125,8 @@ const LineKernels kSse2LineKernels = {
     true,
     sizeof(double),
     WidenSse2,
-    {BlendRunSse2<PositionMap::Identity>,
-     BlendRunSse2<PositionMap::AddLength>,
-     BlendRunSse2<PositionMap::SubtractLength>,
-     BlendRunSse2<PositionMap::MirrorBefore>,
+    {BlendRunSse2<PositionMap::Identity>, BlendRunSse2<PositionMap::AddLength>,
+     BlendRunSse2<PositionMap::SubtractLength>, BlendRunSse2<PositionMap::MirrorBefore>,
      BlendRunSse2<PositionMap::MirrorAfter>},
 };
 

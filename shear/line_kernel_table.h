@@ -9,19 +9,18 @@
 #include "shear/pixel.h"
 #include "shear/x86_vectors.h"
 
-
 namespace shear_detail {
 
 // Widens source pixels [from, to) of the line into the window `wide`
 // (addressed by source index), and the zero pixel at slot n when to == n.
 // `ahead` is where the next chunk's source pixels lie, relative to these.
-using WidenFunction = void (*)(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to,
-                               void* wide, std::int32_t ahead);
+using WidenFunction = void (*)(const PixelBGRA* line, std::int32_t n, std::int32_t from, std::int32_t to, void* wide,
+                               std::int32_t ahead);
 
 // BlendSpan's work for output pixels [from, to) of one chunk whose source
 // pixels are already in the window.
-using BlendRunFunction = void (*)(const void* wide, std::int32_t n, double offset, std::int32_t from,
-                                  std::int32_t to, std::uint32_t keep, PixelBGRA* out);
+using BlendRunFunction = void (*)(const void* wide, std::int32_t n, double offset, std::int32_t from, std::int32_t to,
+                                  std::uint32_t keep, PixelBGRA* out);
 
 struct LineKernels {
     // The window holds one plane per channel (value k of channel ch at

@@ -27,8 +27,7 @@ RegionStarts FindRegions(double offset, std::int32_t from, std::int32_t to, std:
     starts.partialBefore = FirstWhere(from, to, offset, [](double p) { return p > -1.0; });
     starts.interior = FirstWhere(starts.partialBefore, to, offset, [](double p) { return p >= 0.0; });
     starts.partialAfter = FirstWhere(starts.interior, to, offset, [last](double p) { return p > last; });
-    starts.outsideAfter =
-        FirstWhere(starts.partialAfter, to, offset, [length](double p) { return p >= length; });
+    starts.outsideAfter = FirstWhere(starts.partialAfter, to, offset, [length](double p) { return p >= length; });
     return starts;
 }
 

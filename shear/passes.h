@@ -13,7 +13,7 @@ struct ParallelogramSettings {
     std::int32_t shape;      // the value of a ShapeKind
     std::int32_t dimension;  // percent, -100..100
     UndefinedAreaPolicy policy;
-    std::int32_t preview;    // the dialog's preview checkbox
+    std::int32_t preview;  // the dialog's preview checkbox
 };
 
 // Shifts every row of `rect` sideways with the offset profile of
@@ -23,18 +23,15 @@ struct ParallelogramSettings {
 // and destination distinct w x h buffers.  A mode that names no
 // UndefinedAreaMode is taken as EdgePixel; a shape that names no ShapeKind
 // writes and reports nothing.
-void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-               std::int32_t w, std::int32_t h, const ProgressSink& sink,
-               const ParallelogramSettings& settings);
+void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w, std::int32_t h,
+               const ProgressSink& sink, const ParallelogramSettings& settings);
 
 // The same for columns shifted vertically (the column shapes).
-void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-                  std::int32_t w, std::int32_t h, const ProgressSink& sink,
-                  const ParallelogramSettings& settings);
+void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w,
+                  std::int32_t h, const ProgressSink& sink, const ParallelogramSettings& settings);
 
 // The filter's shear of `rect`: ShearRows for a row shape, ShearColumns for a
 // column shape.  False, with nothing written or reported, when settings.shape
 // names no ShapeKind.
-bool ShearRectangle(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-                    std::int32_t w, std::int32_t h, const ProgressSink& sink,
-                    const ParallelogramSettings& settings);
+bool ShearRectangle(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w,
+                    std::int32_t h, const ProgressSink& sink, const ParallelogramSettings& settings);

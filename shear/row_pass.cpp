@@ -10,9 +10,8 @@
 
 using namespace shear_detail;
 
-void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-               std::int32_t w, std::int32_t h, const ProgressSink& sink,
-               const ParallelogramSettings& settings) {
+void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w, std::int32_t h,
+               const ProgressSink& sink, const ParallelogramSettings& settings) {
     if (!IsValidShape(settings.shape)) return;
     const double amplitude = ShearAmplitude(rect.right - rect.left, settings.dimension);
     if (rect.top >= rect.bottom) return;

@@ -23,9 +23,7 @@ static_assert(static_cast<std::int32_t>(UndefinedAreaMode::BackgroundColour) + 1
 constexpr std::int32_t ValueOf(UndefinedAreaMode mode) { return static_cast<std::int32_t>(mode); }
 
 // Whether a stored value names a mode.
-constexpr bool IsValidUndefinedAreaMode(std::int32_t value) {
-    return value >= 0 && value < kUndefinedAreaModeCount;
-}
+constexpr bool IsValidUndefinedAreaMode(std::int32_t value) { return value >= 0 && value < kUndefinedAreaModeCount; }
 
 struct UndefinedAreaPolicy {
     std::int32_t mode;         // the value of an UndefinedAreaMode
@@ -44,9 +42,7 @@ enum SampleRegion : std::int32_t {
 };
 constexpr int kEdgeRegionCount = 4;
 
-inline bool IsOutsideRegion(SampleRegion region) {
-    return region == OutsideBefore || region == OutsideAfter;
-}
+inline bool IsOutsideRegion(SampleRegion region) { return region == OutsideBefore || region == OutsideAfter; }
 
 // Classifies position p against a line of n pixels.
 inline SampleRegion ClassifyPosition(double p, std::int32_t n) {
@@ -61,15 +57,14 @@ inline SampleRegion ClassifyPosition(double p, std::int32_t n) {
 // the sampled line (row y for row samplers, column x for column samplers), and
 // the policy, of which only `fill` is read.  A sampler reads only source pixels
 // inside the image as long as -n <= p <= 2n - 1.
-using PixelSampler = PixelBGRA (*)(const PixelBGRA* source, std::int32_t x, std::int32_t y,
-                                   double p, std::int32_t w, std::int32_t h,
-                                   const UndefinedAreaPolicy& policy);
+using PixelSampler = PixelBGRA (*)(const PixelBGRA* source, std::int32_t x, std::int32_t y, double p, std::int32_t w,
+                                   std::int32_t h, const UndefinedAreaPolicy& policy);
 
 // Interior samplers: blend of the two source pixels straddling p (0 <= p <= n-1).
-PixelBGRA SampleRowInterior(const PixelBGRA* source, std::int32_t x, std::int32_t y, double p,
-                            std::int32_t w, std::int32_t h, const UndefinedAreaPolicy& policy);
-PixelBGRA SampleColumnInterior(const PixelBGRA* source, std::int32_t x, std::int32_t y, double p,
-                               std::int32_t w, std::int32_t h, const UndefinedAreaPolicy& policy);
+PixelBGRA SampleRowInterior(const PixelBGRA* source, std::int32_t x, std::int32_t y, double p, std::int32_t w,
+                            std::int32_t h, const UndefinedAreaPolicy& policy);
+PixelBGRA SampleColumnInterior(const PixelBGRA* source, std::int32_t x, std::int32_t y, double p, std::int32_t w,
+                               std::int32_t h, const UndefinedAreaPolicy& policy);
 
 // [region][mode] for the four non-interior regions.
 extern const PixelSampler RowSamplers[kEdgeRegionCount][kUndefinedAreaModeCount];

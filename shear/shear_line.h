@@ -68,10 +68,13 @@ void ShearLine(const Line& line, const UndefinedAreaPolicy& policy, const LineKe
     int spanCount = 0;
     PositionMap map;
     const bool blendBefore = OutsideMap(mode, true, map);
-    if (blendBefore && line.from < starts.partialBefore) spans[spanCount++] = {map, line.from, starts.partialBefore, outsideKeep};
-    if (starts.interior < starts.partialAfter) spans[spanCount++] = {PositionMap::Identity, starts.interior, starts.partialAfter, kKeepAll};
+    if (blendBefore && line.from < starts.partialBefore)
+        spans[spanCount++] = {map, line.from, starts.partialBefore, outsideKeep};
+    if (starts.interior < starts.partialAfter)
+        spans[spanCount++] = {PositionMap::Identity, starts.interior, starts.partialAfter, kKeepAll};
     const bool blendAfter = OutsideMap(mode, false, map);
-    if (blendAfter && starts.outsideAfter < line.to) spans[spanCount++] = {map, starts.outsideAfter, line.to, outsideKeep};
+    if (blendAfter && starts.outsideAfter < line.to)
+        spans[spanCount++] = {map, starts.outsideAfter, line.to, outsideKeep};
 
     for (int s = 0; s < spanCount; ++s) {
         BlendSpan(kernels, spans[s].map, line.in, line.n, line.offset, spans[s].from, spans[s].to, spans[s].keep,

@@ -29,16 +29,14 @@ public:
 
     // The value given to EndDialog, or the platform's failure value.
     INT_PTR DoModal(HWND parent);
-    static INT_PTR CALLBACK DialogProc(HWND dialogWindow, UINT message, WPARAM wParam,
-                                       LPARAM lParam);
+    static INT_PTR CALLBACK DialogProc(HWND dialogWindow, UINT message, WPARAM wParam, LPARAM lParam);
 
     // Checks `checkId` in the radio group first..last; an id outside the
     // group checks `first` instead.
     void CheckRadioInRange(int first, int last, int checkId);
 
     // Control writers: each writes at most one key and says whether it did.
-    bool WriteRadioIndex(const char* section, const char* key, int firstId, int lastId,
-                         const char* path);
+    bool WriteRadioIndex(const char* section, const char* key, int firstId, int lastId, const char* path);
     bool WriteSignedInt(const char* section, const char* key, int editId, const char* path);
     bool WriteComboIndex(const char* section, const char* key, int comboId, const char* path);
     bool WriteCheckBox(const char* section, const char* key, int checkId, const char* path);
@@ -59,12 +57,11 @@ public:
     BOOL OnCommand(HWND control, WPARAM wParam, WORD code) override;
     // Fills the pane's window at `destination` from the image at `source`;
     // true when the buffer is to be shown.  This one shows the image as is.
-    virtual bool RenderPreview(PannablePreviewPane& pane, PreviewPoint& destination,
-                               PreviewPoint& source, PreviewSize& size);
+    virtual bool RenderPreview(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                               PreviewSize& size);
 
     // Runs the dialog over the host's image (read only).
-    INT_PTR DoModalWithImage(HWND parent, const PixelBGRA* source, std::int32_t width,
-                             std::int32_t height);
+    INT_PTR DoModalWithImage(HWND parent, const PixelBGRA* source, std::int32_t width, std::int32_t height);
     bool IsPreviewChecked() const;
 
     const PixelBGRA* sourcePixels = nullptr;

@@ -36,8 +36,7 @@ BOOL ParallelogramDialog::OnInitDialog() {
         SendDlgItemMessageA(window, id, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
     }
     for (const char* name : kUndefinedAreaNames) {
-        SendDlgItemMessageA(window, IDC_UNDEFINED_AREA_COMBO, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(name));
+        SendDlgItemMessageA(window, IDC_UNDEFINED_AREA_COMBO, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
 
     ParallelogramSettings settings{};
@@ -46,25 +45,21 @@ BOOL ParallelogramDialog::OnInitDialog() {
 
     CheckRadioInRange(IDC_SHAPE_FIRST, IDC_SHAPE_LAST, IDC_SHAPE_FIRST + settings.shape);
 
-    SendDlgItemMessageA(window, IDC_DIMENSION_SPIN, UDM_SETRANGE32, static_cast<WPARAM>(kDimensionMin),
-                        kDimensionMax);
+    SendDlgItemMessageA(window, IDC_DIMENSION_SPIN, UDM_SETRANGE32, static_cast<WPARAM>(kDimensionMin), kDimensionMax);
     SendDlgItemMessageA(window, IDC_DIMENSION_SLIDER, TBM_SETRANGEMIN, FALSE, kDimensionMin);
     SendDlgItemMessageA(window, IDC_DIMENSION_SLIDER, TBM_SETRANGEMAX, TRUE, kDimensionMax);
     SendDlgItemMessageA(window, IDC_DIMENSION_SLIDER, TBM_SETTICFREQ, 10, 0);
 
     // The edit's update notification parses this at once (the preview box
     // is still unchecked, so nothing is redrawn yet).
-    const std::int32_t dimension =
-        settings.dimension >= kDimensionMin && settings.dimension <= kDimensionMax
-            ? settings.dimension
-            : currentDimension;
+    const std::int32_t dimension = settings.dimension >= kDimensionMin && settings.dimension <= kDimensionMax
+                                       ? settings.dimension
+                                       : currentDimension;
     SetDlgItemInt(window, IDC_DIMENSION_EDIT, static_cast<UINT>(dimension), TRUE);
     SendDlgItemMessageA(window, IDC_DIMENSION_SLIDER, TBM_SETPOS, TRUE, dimension);
 
-    SendDlgItemMessageA(window, IDC_UNDEFINED_AREA_COMBO, CB_SETCURSEL,
-                        static_cast<WPARAM>(settings.policy.mode), 0);
-    CheckDlgButton(window, IDC_TRANSPARENT_CHECK,
-                   settings.policy.transparent != 0 ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessageA(window, IDC_UNDEFINED_AREA_COMBO, CB_SETCURSEL, static_cast<WPARAM>(settings.policy.mode), 0);
+    CheckDlgButton(window, IDC_TRANSPARENT_CHECK, settings.policy.transparent != 0 ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(window, IDC_PREVIEW_CHECK, settings.preview != 0 ? BST_CHECKED : BST_UNCHECKED);
 
     // Without a mask from the host the whole image counts as selected.
@@ -82,10 +77,8 @@ BOOL ParallelogramDialog::OnInitDialog() {
     return FALSE;
 }
 
-INT_PTR ParallelogramDialog::HandleMessage(HWND dialogWindow, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-    if (message == WM_HSCROLL && lParam != 0 &&
-        GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_DIMENSION_SLIDER) {
+INT_PTR ParallelogramDialog::HandleMessage(HWND dialogWindow, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HSCROLL && lParam != 0 && GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_DIMENSION_SLIDER) {
         return OnSliderScroll(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     }
     return DialogBase::HandleMessage(dialogWindow, message, wParam, lParam);
@@ -94,22 +87,33 @@ INT_PTR ParallelogramDialog::HandleMessage(HWND dialogWindow, UINT message, WPAR
 bool ParallelogramDialog::OnSliderScroll(WORD code, WORD position) {
     std::int32_t value;
     switch (code) {
-    case TB_LINEUP: value = currentDimension - 1; break;
-    case TB_LINEDOWN: value = currentDimension + 1; break;
-    case TB_PAGEUP:
-        value = currentDimension - kSliderPageStep;
-        if (value < kDimensionMin) value = kDimensionMin;
-        break;
-    case TB_PAGEDOWN:
-        value = currentDimension + kSliderPageStep;
-        if (value > kDimensionMax) value = kDimensionMax;
-        break;
-    case TB_THUMBPOSITION:
-    case TB_THUMBTRACK: value = static_cast<std::int16_t>(position); break;
-    // Home and End: the value follows where the trackbar has put its thumb.
-    case TB_TOP: value = kDimensionMin; break;
-    case TB_BOTTOM: value = kDimensionMax; break;
-    default: return false;
+        case TB_LINEUP:
+            value = currentDimension - 1;
+            break;
+        case TB_LINEDOWN:
+            value = currentDimension + 1;
+            break;
+        case TB_PAGEUP:
+            value = currentDimension - kSliderPageStep;
+            if (value < kDimensionMin) value = kDimensionMin;
+            break;
+        case TB_PAGEDOWN:
+            value = currentDimension + kSliderPageStep;
+            if (value > kDimensionMax) value = kDimensionMax;
+            break;
+        case TB_THUMBPOSITION:
+        case TB_THUMBTRACK:
+            value = static_cast<std::int16_t>(position);
+            break;
+        // Home and End: the value follows where the trackbar has put its thumb.
+        case TB_TOP:
+            value = kDimensionMin;
+            break;
+        case TB_BOTTOM:
+            value = kDimensionMax;
+            break;
+        default:
+            return false;
     }
     // Only written: the edit's parsing decides whether the value is taken.
     SetDlgItemInt(window, IDC_DIMENSION_EDIT, static_cast<UINT>(value), TRUE);
@@ -120,8 +124,7 @@ BOOL ParallelogramDialog::OnCommand(HWND control, WPARAM wParam, WORD code) {
     const int id = LOWORD(wParam);
     if (code == EN_UPDATE && id == IDC_DIMENSION_EDIT) {
         if (!updatingEdit) ParseDimensionEdit();
-    } else if (code == BN_CLICKED &&
-               (id == IDC_TRANSPARENT_CHECK || (id >= IDC_SHAPE_FIRST && id <= IDC_SHAPE_LAST))) {
+    } else if (code == BN_CLICKED && (id == IDC_TRANSPARENT_CHECK || (id >= IDC_SHAPE_FIRST && id <= IDC_SHAPE_LAST))) {
         if (IsPreviewChecked()) previewPane.Refresh();
     } else if (code == CBN_SELCHANGE && id == IDC_UNDEFINED_AREA_COMBO) {
         if (IsPreviewChecked()) previewPane.Refresh();
@@ -176,11 +179,10 @@ void ParallelogramDialog::CurrentUndefinedAreaPolicy(UndefinedAreaPolicy& policy
     policy.fill = ResolveFillColour(policy, &QueryClientInfo);
 }
 
-bool ParallelogramDialog::RenderPreview(PannablePreviewPane& pane, PreviewPoint& destination,
-                                        PreviewPoint& source, PreviewSize& size) {
+bool ParallelogramDialog::RenderPreview(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                                        PreviewSize& size) {
     BOOL translated = FALSE;
-    std::int32_t dimension =
-        static_cast<std::int32_t>(GetDlgItemInt(window, IDC_DIMENSION_EDIT, &translated, TRUE));
+    std::int32_t dimension = static_cast<std::int32_t>(GetDlgItemInt(window, IDC_DIMENSION_EDIT, &translated, TRUE));
     if (!translated || dimension < kDimensionMin || dimension > kDimensionMax) dimension = 0;
     if (!IsPreviewChecked() || dimension == 0) {
         return PreviewDialogBase::RenderPreview(pane, destination, source, size);
@@ -196,23 +198,20 @@ bool ParallelogramDialog::RenderPreview(PannablePreviewPane& pane, PreviewPoint&
     return true;
 }
 
-bool ParallelogramDialog::PreviewRowPass(PannablePreviewPane& pane, PreviewPoint& destination,
-                                         PreviewPoint& source, PreviewSize& size,
-                                         std::int32_t shape, std::int32_t dimension,
+bool ParallelogramDialog::PreviewRowPass(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                                         PreviewSize& size, std::int32_t shape, std::int32_t dimension,
                                          const UndefinedAreaPolicy& policy) {
     return PreviewPass(true, pane, destination, source, size, shape, dimension, policy);
 }
 
-bool ParallelogramDialog::PreviewColumnPass(PannablePreviewPane& pane, PreviewPoint& destination,
-                                            PreviewPoint& source, PreviewSize& size,
-                                            std::int32_t shape, std::int32_t dimension,
+bool ParallelogramDialog::PreviewColumnPass(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                                            PreviewSize& size, std::int32_t shape, std::int32_t dimension,
                                             const UndefinedAreaPolicy& policy) {
     return PreviewPass(false, pane, destination, source, size, shape, dimension, policy);
 }
 
-bool ParallelogramDialog::PreviewPass(bool rows, PannablePreviewPane& pane,
-                                      const PreviewPoint& destination, const PreviewPoint& source,
-                                      const PreviewSize& size, std::int32_t shape,
+bool ParallelogramDialog::PreviewPass(bool rows, PannablePreviewPane& pane, const PreviewPoint& destination,
+                                      const PreviewPoint& source, const PreviewSize& size, std::int32_t shape,
                                       std::int32_t dimension, const UndefinedAreaPolicy& policy) {
     // The mask is asked for afresh on every pass and used only during it.
     const std::uint8_t* mask = nullptr;

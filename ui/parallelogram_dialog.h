@@ -18,14 +18,14 @@ public:
     BOOL OnInitDialog() override;
     BOOL OnCommand(HWND control, WPARAM wParam, WORD code) override;
     void SaveSettings() override;
-    bool RenderPreview(PannablePreviewPane& pane, PreviewPoint& destination,
-                       PreviewPoint& source, PreviewSize& size) override;
-    virtual bool PreviewRowPass(PannablePreviewPane& pane, PreviewPoint& destination,
-                                PreviewPoint& source, PreviewSize& size, std::int32_t shape,
-                                std::int32_t dimension, const UndefinedAreaPolicy& policy);
-    virtual bool PreviewColumnPass(PannablePreviewPane& pane, PreviewPoint& destination,
-                                   PreviewPoint& source, PreviewSize& size, std::int32_t shape,
-                                   std::int32_t dimension, const UndefinedAreaPolicy& policy);
+    bool RenderPreview(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                       PreviewSize& size) override;
+    virtual bool PreviewRowPass(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                                PreviewSize& size, std::int32_t shape, std::int32_t dimension,
+                                const UndefinedAreaPolicy& policy);
+    virtual bool PreviewColumnPass(PannablePreviewPane& pane, PreviewPoint& destination, PreviewPoint& source,
+                                   PreviewSize& size, std::int32_t shape, std::int32_t dimension,
+                                   const UndefinedAreaPolicy& policy);
 
     // The settings as the controls show them now.
     std::int32_t CurrentShape() const;
@@ -39,7 +39,7 @@ private:
     // The one place where the dimension edit's text is judged.
     void ParseDimensionEdit();
     bool OnSliderScroll(WORD code, WORD position);
-    bool PreviewPass(bool rows, PannablePreviewPane& pane, const PreviewPoint& destination,
-                     const PreviewPoint& source, const PreviewSize& size, std::int32_t shape,
-                     std::int32_t dimension, const UndefinedAreaPolicy& policy);
+    bool PreviewPass(bool rows, PannablePreviewPane& pane, const PreviewPoint& destination, const PreviewPoint& source,
+                     const PreviewSize& size, std::int32_t shape, std::int32_t dimension,
+                     const UndefinedAreaPolicy& policy);
 };

@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-PixelBGRA BlendOverChecker(std::int32_t x, std::int32_t y, const PixelBGRA& pixel,
-                           std::uint8_t alpha) {
+PixelBGRA BlendOverChecker(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) {
     const std::int32_t checker = ((x ^ y) & 8) != 0 ? kCheckerDark : kCheckerLight;
     const std::int32_t a = alpha;
     auto channel = [&](std::uint8_t value) {
@@ -12,11 +11,11 @@ PixelBGRA BlendOverChecker(std::int32_t x, std::int32_t y, const PixelBGRA& pixe
     return PixelBGRA{channel(pixel.blue), channel(pixel.green), channel(pixel.red), 0};
 }
 
-bool StoreOverChecker(PixelBGRA* pixels, std::int32_t width, std::int32_t height, std::int32_t x,
-                      std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) {
+bool StoreOverChecker(PixelBGRA* pixels, std::int32_t width, std::int32_t height, std::int32_t x, std::int32_t y,
+                      const PixelBGRA& pixel, std::uint8_t alpha) {
     if (pixels == nullptr || x < 0 || y < 0 || x >= width || y >= height) return false;
-    pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-           static_cast<std::size_t>(x)] = BlendOverChecker(x, y, pixel, alpha);
+    pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
+        BlendOverChecker(x, y, pixel, alpha);
     return true;
 }
 
@@ -28,8 +27,7 @@ std::int32_t ClampScroll(std::int32_t scroll, std::int32_t imageExtent, std::int
     return scroll;
 }
 
-AxisWindow ComputeAxisWindow(bool fits, std::int32_t paneExtent, std::int32_t imageExtent,
-                             std::int32_t& scroll) {
+AxisWindow ComputeAxisWindow(bool fits, std::int32_t paneExtent, std::int32_t imageExtent, std::int32_t& scroll) {
     if (fits) {
         scroll = 0;
         return AxisWindow{(paneExtent - imageExtent) / 2, 0, imageExtent};

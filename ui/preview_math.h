@@ -23,14 +23,13 @@ constexpr std::uint8_t kCheckerDark = 192;
 
 // `pixel`'s colour blended by `alpha` over the 8x8 checkerboard square that
 // holds pane pixel (x, y); the square at (0, 0) is light.  Alpha byte 0.
-PixelBGRA BlendOverChecker(std::int32_t x, std::int32_t y, const PixelBGRA& pixel,
-                           std::uint8_t alpha);
+PixelBGRA BlendOverChecker(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha);
 
 // Stores BlendOverChecker(x, y, pixel, alpha) at pixels[y * width + x] when
 // (x, y) lies in the width x height buffer; otherwise writes nothing and
 // returns false.
-bool StoreOverChecker(PixelBGRA* pixels, std::int32_t width, std::int32_t height, std::int32_t x,
-                      std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha);
+bool StoreOverChecker(PixelBGRA* pixels, std::int32_t width, std::int32_t height, std::int32_t x, std::int32_t y,
+                      const PixelBGRA& pixel, std::uint8_t alpha);
 
 // Keeps a pan offset inside 0..imageExtent - paneExtent.  Where the image
 // fits in the pane this yields imageExtent - paneExtent (zero or negative);
@@ -47,8 +46,7 @@ struct AxisWindow {
 // Where the image fits, it is centred (an odd spare pixel goes to the far
 // side) and `scroll` is reset to 0; otherwise the pane is filled from image
 // coordinate `scroll`.
-AxisWindow ComputeAxisWindow(bool fits, std::int32_t paneExtent, std::int32_t imageExtent,
-                             std::int32_t& scroll);
+AxisWindow ComputeAxisWindow(bool fits, std::int32_t paneExtent, std::int32_t imageExtent, std::int32_t& scroll);
 
 // The two-line text the pane shows once it has failed.
 void FormatPreviewError(char* buffer, std::size_t capacity, std::int32_t error);

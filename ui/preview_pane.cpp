@@ -37,9 +37,8 @@ bool PreviewPane::Attach(HWND dialogWindow, int controlId) {
 
     delete[] pixels;
     pixels = nullptr;
-    const std::size_t count = width > 0 && height > 0
-                                  ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
-                                  : 0;
+    const std::size_t count =
+        width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
     pixels = new (std::nothrow) PixelBGRA[count == 0 ? 1 : count];
     if (pixels == nullptr) {
         Fail(kPaneNoBuffer, true);
@@ -79,8 +78,7 @@ void PreviewPane::Refresh() {
     ReleaseDC(control, dc);
 }
 
-void PreviewPane::PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel,
-                           std::uint8_t alpha) {
+void PreviewPane::PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) {
     if (!StoreOverChecker(pixels, width, height, x, y, pixel, alpha)) Fail(kPanePixelOutside, true);
 }
 
@@ -130,8 +128,7 @@ void PannablePreviewPane::Paint(HDC dc) {
     PreviewSize size{across.size, down.size};
     const bool show = dialog->RenderPreview(*this, destination, source, size);
     if (show && error == 0) {
-        StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, pixels, &bitmapInfo,
-                      DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, 0, 0, width, height, 0, 0, width, height, pixels, &bitmapInfo, DIB_RGB_COLORS, SRCCOPY);
     }
 }
 
@@ -140,10 +137,17 @@ LRESULT PannablePreviewPane::WindowProc(UINT message, WPARAM wParam, LPARAM lPar
     const std::int32_t x = static_cast<std::int16_t>(LOWORD(lParam));
     const std::int32_t y = static_cast<std::int16_t>(HIWORD(lParam));
     switch (message) {
-    case WM_MOUSEMOVE: OnMouseMove(x, y, wParam); break;
-    case WM_LBUTTONDOWN: OnLButtonDown(x, y, wParam); break;
-    case WM_LBUTTONUP: OnLButtonUp(x, y, wParam); break;
-    default: break;
+        case WM_MOUSEMOVE:
+            OnMouseMove(x, y, wParam);
+            break;
+        case WM_LBUTTONDOWN:
+            OnLButtonDown(x, y, wParam);
+            break;
+        case WM_LBUTTONUP:
+            OnLButtonUp(x, y, wParam);
+            break;
+        default:
+            break;
     }
     return PreviewPane::WindowProc(message, wParam, lParam);
 }

@@ -84,8 +84,7 @@ private:
 class PanePixelSink : public PixelSink {
 public:
     explicit PanePixelSink(PreviewPane& target) : pane(target) {}
-    void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel,
-                  std::uint8_t alpha) override {
+    void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) override {
         pane.PutPixel(x, y, pixel, alpha);
     }
 

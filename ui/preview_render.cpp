@@ -8,8 +8,7 @@
 namespace {
 
 std::size_t IndexOf(const PreviewImage& image, std::int32_t x, std::int32_t y) {
-    return static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) +
-           static_cast<std::size_t>(x);
+    return static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width) + static_cast<std::size_t>(x);
 }
 
 // The samplers read inside the image only for -n <= p <= 2n - 1; NaN (from a
@@ -21,8 +20,8 @@ bool WithinSamplerReach(double p, std::int32_t n) {
 
 // One sheared pixel at image (x, y), p being the shifted position along the
 // line of `n` pixels that the samplers of `table` and `interior` read.
-PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std::int32_t x,
-                       std::int32_t y, double p, std::int32_t n, PixelSampler interior,
+PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std::int32_t x, std::int32_t y, double p,
+                       std::int32_t n, PixelSampler interior,
                        const PixelSampler (&table)[kEdgeRegionCount][kUndefinedAreaModeCount]) {
     const PixelBGRA& original = image.pixels[IndexOf(image, x, y)];
     if (shear.mask != nullptr && shear.mask[IndexOf(image, x, y)] == kOutsideSelection) return original;
@@ -42,8 +41,7 @@ PixelBGRA ShearedPixel(const PreviewImage& image, const PreviewShear& shear, std
 void RenderUnchanged(PixelSink& sink, const PreviewImage& image, const PreviewWindow& window) {
     for (std::int32_t i = 0; i < window.size.height; ++i) {
         for (std::int32_t j = 0; j < window.size.width; ++j) {
-            const PixelBGRA& pixel =
-                image.pixels[IndexOf(image, window.source.x + j, window.source.y + i)];
+            const PixelBGRA& pixel = image.pixels[IndexOf(image, window.source.x + j, window.source.y + i)];
             sink.PutPixel(window.destination.x + j, window.destination.y + i, pixel, pixel.alpha);
         }
     }
@@ -59,8 +57,8 @@ void RenderRowShear(PixelSink& sink, const PreviewImage& image, const PreviewWin
         const double offset = profile(y - b.top, amplitude, b.bottom - b.top);
         for (std::int32_t j = 0; j < window.size.width; ++j) {
             const std::int32_t x = window.source.x + j;
-            const PixelBGRA pixel = ShearedPixel(image, shear, x, y, x + offset, image.width,
-                                                 SampleRowInterior, RowSamplers);
+            const PixelBGRA pixel =
+                ShearedPixel(image, shear, x, y, x + offset, image.width, SampleRowInterior, RowSamplers);
             sink.PutPixel(window.destination.x + j, window.destination.y + i, pixel, pixel.alpha);
         }
     }
@@ -76,8 +74,8 @@ void RenderColumnShear(PixelSink& sink, const PreviewImage& image, const Preview
         const double offset = profile(x - b.left, amplitude, b.right - b.left);
         for (std::int32_t i = 0; i < window.size.height; ++i) {
             const std::int32_t y = window.source.y + i;
-            const PixelBGRA pixel = ShearedPixel(image, shear, x, y, y + offset, image.height,
-                                                 SampleColumnInterior, ColumnSamplers);
+            const PixelBGRA pixel =
+                ShearedPixel(image, shear, x, y, y + offset, image.height, SampleColumnInterior, ColumnSamplers);
             sink.PutPixel(window.destination.x + j, window.destination.y + i, pixel, pixel.alpha);
         }
     }

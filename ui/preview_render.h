@@ -12,8 +12,7 @@
 class PixelSink {
 public:
     virtual ~PixelSink() = default;
-    virtual void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel,
-                          std::uint8_t alpha) = 0;
+    virtual void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) = 0;
 };
 
 // The image the preview reads: width x height pixels, row stride width.
@@ -50,7 +49,6 @@ void RenderUnchanged(PixelSink& sink, const PreviewImage& image, const PreviewWi
 // transparent option is all zero, and a position too far off the image for
 // the samplers (possible only on lines beyond `bounds`) shows the pixel
 // unchanged rather than reading outside the image.
-void RenderRowShear(PixelSink& sink, const PreviewImage& image, const PreviewWindow& window,
-                    const PreviewShear& shear);
+void RenderRowShear(PixelSink& sink, const PreviewImage& image, const PreviewWindow& window, const PreviewShear& shear);
 void RenderColumnShear(PixelSink& sink, const PreviewImage& image, const PreviewWindow& window,
                        const PreviewShear& shear);

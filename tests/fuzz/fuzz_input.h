@@ -13,12 +13,12 @@
 #include <string>
 
 // Stops the run when `condition` is false; libFuzzer then keeps the input.
-#define FUZZ_CHECK(condition)                                                              \
-    do {                                                                                   \
-        if (!(condition)) {                                                                \
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
             std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                  \
-        }                                                                                  \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (false)
 
 class FuzzInput {
@@ -46,8 +46,7 @@ public:
         const int bytes = span <= 0x100 ? 1 : span <= 0x10000 ? 2 : 4;
         std::uint64_t value = 0;
         for (int i = 0; i < bytes; ++i) value |= static_cast<std::uint64_t>(Byte()) << (8 * i);
-        return static_cast<std::int32_t>(static_cast<std::int64_t>(lo) +
-                                         static_cast<std::int64_t>(value % span));
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(lo) + static_cast<std::int64_t>(value % span));
     }
 
     // A length byte taken modulo maxLength + 1 (so never above 255), then

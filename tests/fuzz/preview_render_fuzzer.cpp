@@ -29,15 +29,17 @@ public:
         const std::int32_t i = x - window_.destination.x;
         const std::int32_t j = y - window_.destination.y;
         FUZZ_CHECK(i >= 0 && i < window_.size.width && j >= 0 && j < window_.size.height);
-        const std::size_t index = static_cast<std::size_t>(j) * static_cast<std::size_t>(window_.size.width) +
-                                  static_cast<std::size_t>(i);
+        const std::size_t index =
+            static_cast<std::size_t>(j) * static_cast<std::size_t>(window_.size.width) + static_cast<std::size_t>(i);
         FUZZ_CHECK(!seen_[index]);
         FUZZ_CHECK(alpha == pixel.alpha);
         seen_[index] = true;
         pixels_[index] = pixel;
     }
 
-    bool AllSeen() const { return std::all_of(seen_.begin(), seen_.end(), [](bool s) { return s; }); }
+    bool AllSeen() const {
+        return std::all_of(seen_.begin(), seen_.end(), [](bool s) { return s; });
+    }
     // The pixel shown for image (x, y) of the window.
     const PixelBGRA& At(std::int32_t x, std::int32_t y) const {
         return pixels_[static_cast<std::size_t>(y - window_.source.y) * static_cast<std::size_t>(window_.size.width) +
@@ -131,8 +133,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         final = source;
         ParallelogramSettings settings{shear.shape, shear.dimension, shear.policy, 0};
         const ProgressSink none{0, nullptr};
-        (rows ? literal::ShearRows : literal::ShearColumns)(source.data(), final.data(), shear.bounds, width,
-                                                           height, none, settings);
+        (rows ? literal::ShearRows : literal::ShearColumns)(source.data(), final.data(), shear.bounds, width, height,
+                                                            none, settings);
     }
     for (std::int32_t y = window.source.y; y < window.source.y + window.size.height; ++y) {
         for (std::int32_t x = window.source.x; x < window.source.x + window.size.width; ++x) {
@@ -142,13 +144,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 FUZZ_CHECK(shown == source[i]);
                 continue;
             }
-            if (!compareWithFinal || !(x >= shear.bounds.left && x < shear.bounds.right &&
-                                       y >= shear.bounds.top && y < shear.bounds.bottom)) {
+            if (!compareWithFinal || !(x >= shear.bounds.left && x < shear.bounds.right && y >= shear.bounds.top &&
+                                       y < shear.bounds.bottom)) {
                 continue;
             }
             const PixelBGRA& written = final[i];
-            const bool clearedOutside = shear.policy.transparent != 0 && written.alpha == 0 &&
-                                        shown == PixelBGRA{0, 0, 0, 0};
+            const bool clearedOutside =
+                shear.policy.transparent != 0 && written.alpha == 0 && shown == PixelBGRA{0, 0, 0, 0};
             FUZZ_CHECK(shown == written || clearedOutside);
         }
     }

@@ -17,9 +17,7 @@ namespace {
 
 const char kFileName[] = "knfilters.ini";
 
-bool StartsDoubleByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
+bool StartsDoubleByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 // Position of the last backslash that is a character of its own among the
 // first `length` bytes, or std::string::npos.
@@ -55,13 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (terminatesCutName && capacity > 0) buffer[capacity - 1] = '\0';
         }
 
-        const bool ok = ReplaceFileNameInPath(buffer.get(), capacity, length, kFileName,
-                                              doubleByte ? IsCp932LeadByte : nullptr);
+        const bool ok =
+            ReplaceFileNameInPath(buffer.get(), capacity, length, kFileName, doubleByte ? IsCp932LeadByte : nullptr);
 
         const std::size_t separator = LastSeparator(name, length, doubleByte);
         const bool whole = length > 0 && length < capacity;
-        const bool fits = separator != std::string::npos &&
-                          separator + 1 + sizeof kFileName <= capacity;
+        const bool fits = separator != std::string::npos && separator + 1 + sizeof kFileName <= capacity;
         FUZZ_CHECK(ok == (whole && fits));
         if (ok) {
             const std::string expected = name.substr(0, separator + 1) + kFileName;

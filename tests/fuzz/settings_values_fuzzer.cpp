@@ -13,9 +13,7 @@ std::int32_t ZeroUnlessZeroToFive(std::int32_t value) { return value >= 0 && val
 
 // Mostly values near the valid ranges, where the decisions are; now and then
 // any 32-bit value.
-std::int32_t ReadValue(FuzzInput& input) {
-    return input.Flag() ? input.Int32() : input.InRange(-130, 130);
-}
+std::int32_t ReadValue(FuzzInput& input) { return input.Flag() ? input.Int32() : input.InRange(-130, 130); }
 
 }  // namespace
 

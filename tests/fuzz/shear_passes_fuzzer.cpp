@@ -56,8 +56,8 @@ struct Outcome {
     std::vector<Report> reports;
 };
 
-using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t,
-                      const ProgressSink&, const ParallelogramSettings&);
+using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t, const ProgressSink&,
+                      const ParallelogramSettings&);
 
 }  // namespace
 
@@ -78,9 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.policy.fill = PixelBGRA{input.Byte(), input.Byte(), input.Byte(), input.Byte()};
     const bool withCallback = input.Flag();
 
-    const std::size_t count = width > 0 && height > 0
-                                  ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height)
-                                  : 0;
+    const std::size_t count =
+        width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
     std::vector<PixelBGRA> source(std::max<std::size_t>(count, 1));
     for (std::size_t i = 0; i < source.size(); ++i) {
         if (input.Remaining() >= 4) {
@@ -107,10 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // pass over it; nothing at all for a bad shape, mode or image size.
     const bool valid = settings.shape >= 0 && settings.shape <= 5 && settings.policy.mode >= 0 &&
                        settings.policy.mode <= 5 && width >= 1 && height >= 1;
-    const ProcessRect clipped{std::clamp(hostRect.left, 0, std::max(width, 0)),
-                              std::clamp(hostRect.top, 0, std::max(height, 0)),
-                              std::clamp(hostRect.right, 0, std::max(width, 0)),
-                              std::clamp(hostRect.bottom, 0, std::max(height, 0))};
+    const ProcessRect clipped{
+        std::clamp(hostRect.left, 0, std::max(width, 0)), std::clamp(hostRect.top, 0, std::max(height, 0)),
+        std::clamp(hostRect.right, 0, std::max(width, 0)), std::clamp(hostRect.bottom, 0, std::max(height, 0))};
     if (width >= 1 && height >= 1) {
         ProcessRect clippedByEngine{};
         FUZZ_CHECK(ClipRectToImage(&hostRect, width, height, clippedByEngine));

@@ -169,7 +169,9 @@ TEST_F(CliRunTest, PngOutputHoldsExactlyThePassesResult) {
     };
     const PixelBGRA fill{0x30, 0x20, 0x10, 0x40};
     const Case cases[] = {
-        {{"--dimension", "45", "--undefined", "repeat"}, {ValueOf(ShapeKind::TopAndBottom), 45, {ValueOf(UndefinedAreaMode::Repeat), {0, 0, 0, 255}, 0}, 0}, {0, 0, 9, 6}},
+        {{"--dimension", "45", "--undefined", "repeat"},
+         {ValueOf(ShapeKind::TopAndBottom), 45, {ValueOf(UndefinedAreaMode::Repeat), {0, 0, 0, 255}, 0}, 0},
+         {0, 0, 9, 6}},
         // The transparent option clears the fill colour's alpha as well.
         {{"--shape", "bottom", "--dimension", "-70", "--undefined", "drawing", "--fill", "#10203040", "--transparent"},
          {ValueOf(ShapeKind::Bottom), -70, {ValueOf(UndefinedAreaMode::DrawingColour), WithoutAlpha(fill), 1}, 0},
@@ -181,8 +183,12 @@ TEST_F(CliRunTest, PngOutputHoldsExactlyThePassesResult) {
          {ValueOf(ShapeKind::LeftAndRight), 33, {ValueOf(UndefinedAreaMode::BackgroundColour), fill, 0}, 0},
          {0, 0, 9, 6}},
         // Dimension 0 and empty rectangles copy the input.
-        {{"--dimension", "0", "--undefined", "drawing", "--transparent"}, {ValueOf(ShapeKind::TopAndBottom), 0, {}, 0}, {0, 0, 0, 0}},
-        {{"--dimension", "80", "--rect", "3,2,3,6", "--transparent"}, {ValueOf(ShapeKind::TopAndBottom), 0, {}, 0}, {0, 0, 0, 0}},
+        {{"--dimension", "0", "--undefined", "drawing", "--transparent"},
+         {ValueOf(ShapeKind::TopAndBottom), 0, {}, 0},
+         {0, 0, 0, 0}},
+        {{"--dimension", "80", "--rect", "3,2,3,6", "--transparent"},
+         {ValueOf(ShapeKind::TopAndBottom), 0, {}, 0},
+         {0, 0, 0, 0}},
     };
     const Image source = SaveSample("in.png");
     for (const Case& c : cases) {
@@ -210,8 +216,9 @@ TEST_F(CliRunTest, ProgressRisesToTheEnd) {
     SaveSample("in.png");
     std::vector<int> reports;
     std::string error;
-    ASSERT_EQ(pgcli::ProcessFile(PathOf("in.png"), PathOf("out.png"), MakeOptions({"--dimension", "10"}),
-                                 [&](int permille) { reports.push_back(permille); }, &error),
+    ASSERT_EQ(pgcli::ProcessFile(
+                  PathOf("in.png"), PathOf("out.png"), MakeOptions({"--dimension", "10"}),
+                  [&](int permille) { reports.push_back(permille); }, &error),
               pgcli::kExitOk)
         << error;
     ASSERT_FALSE(reports.empty());
@@ -261,24 +268,50 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, InputTest,
     testing::Values(
         // 16 bits per channel keep their high byte.
-        InputCase{"Pnm16Bit", [] { return Bytes("P6\n2 1\n65535\n") + Bytes("\x12\x34\xAB\xCD\x00\xFF\xFF\xFF\x00\x00\x80\x00", 12); },
-                  "deep.ppm", {0x12, 0xAB, 0x00, 255}, ""},
-        InputCase{"PnmAscii", [] { return Bytes("P3\n2 1\n255\n10 20 30 40 50 60\n"); }, "text.ppm", {10, 20, 30, 255}, ""},
-        InputCase{"GreyPng", [] { return Encode({7, 8, 9, 10}, 2, 2, 1, ".png"); }, "grey.png", {7, 7, 7, 255}, ""},
-        InputCase{"GreyAlphaPng", [] { return Encode({7, 99, 8, 100}, 2, 1, 2, ".png"); }, "ga.png", {7, 7, 7, 99}, ""},
-        InputCase{"RgbBmp", [] { return Encode({1, 2, 3, 4, 5, 6}, 2, 1, 3, ".bmp"); }, "in.bmp", {1, 2, 3, 255}, ""},
+        InputCase{
+            "Pnm16Bit",
+            [] { return Bytes("P6\n2 1\n65535\n") + Bytes("\x12\x34\xAB\xCD\x00\xFF\xFF\xFF\x00\x00\x80\x00", 12); },
+            "deep.ppm",
+            {0x12, 0xAB, 0x00, 255},
+            ""},
+        InputCase{
+            "PnmAscii", [] { return Bytes("P3\n2 1\n255\n10 20 30 40 50 60\n"); }, "text.ppm", {10, 20, 30, 255}, ""},
+        InputCase{"GreyPng",
+                  [] {
+                      return Encode({7, 8, 9, 10}, 2, 2, 1, ".png");
+                  },
+                  "grey.png",
+                  {7, 7, 7, 255},
+                  ""},
+        InputCase{"GreyAlphaPng",
+                  [] {
+                      return Encode({7, 99, 8, 100}, 2, 1, 2, ".png");
+                  },
+                  "ga.png",
+                  {7, 7, 7, 99},
+                  ""},
+        InputCase{"RgbBmp",
+                  [] {
+                      return Encode({1, 2, 3, 4, 5, 6}, 2, 1, 3, ".bmp");
+                  },
+                  "in.bmp",
+                  {1, 2, 3, 255},
+                  ""},
         InputCase{"PngBadChecksum",
                   [] {
                       const Bytes png = SamplePng();
                       return Damaged(png, ChunkAt(png, "IEND") - 5, 0xFF);  // the last byte of IDAT's CRC
                   },
-                  "crc.png", {}, "CRC"},
+                  "crc.png",
+                  {},
+                  "CRC"},
         InputCase{"PngDamagedData",
                   [] {
                       // Broken compressed data under a correct checksum.
                       Bytes png = SamplePng();
                       const std::size_t idat = ChunkAt(png, "IDAT");
-                      const std::uint32_t length = (std::uint8_t(png[idat - 4]) << 24) | (std::uint8_t(png[idat - 3]) << 16) |
+                      const std::uint32_t length = (std::uint8_t(png[idat - 4]) << 24) |
+                                                   (std::uint8_t(png[idat - 3]) << 16) |
                                                    (std::uint8_t(png[idat - 2]) << 8) | std::uint8_t(png[idat - 1]);
                       png[idat + 4 + 2] = static_cast<char>(0xFF);  // first byte after the zlib header
                       png[idat + 4 + 3] = static_cast<char>(0xFF);
@@ -287,29 +320,51 @@ INSTANTIATE_TEST_SUITE_P(
                       for (int k = 0; k < 4; ++k) png[idat + 4 + length + k] = static_cast<char>(crc >> (24 - 8 * k));
                       return png;
                   },
-                  "zlib.png", {}, "damaged"},
-        InputCase{"PngTruncated", [] { const Bytes png = SamplePng(); return png.substr(0, png.size() / 2); },
-                  "half.png", {}, "damaged or truncated"},
+                  "zlib.png",
+                  {},
+                  "damaged"},
+        InputCase{"PngTruncated",
+                  [] {
+                      const Bytes png = SamplePng();
+                      return png.substr(0, png.size() / 2);
+                  },
+                  "half.png",
+                  {},
+                  "damaged or truncated"},
         InputCase{"PngSignatureOnly", [] { return SamplePng().substr(0, 20); }, "cut.png", {}, "cannot read"},
-        InputCase{"BmpTruncated", [] { const Bytes bmp = Encode(Pattern(9, 6, 3), 9, 6, 3, ".bmp"); return bmp.substr(0, bmp.size() / 2); },
-                  "half.bmp", {}, ""},
+        InputCase{"BmpTruncated",
+                  [] {
+                      const Bytes bmp = Encode(Pattern(9, 6, 3), 9, 6, 3, ".bmp");
+                      return bmp.substr(0, bmp.size() / 2);
+                  },
+                  "half.bmp",
+                  {},
+                  ""},
         InputCase{"PnmHeaderOnly", [] { return Bytes("P6\n64 48\n255\n"); }, "head.ppm", {}, "truncated"},
-        InputCase{"Pnm16BitTruncated", [] { return Bytes("P6\n64 48\n65535\n") + Bytes(1000, 'x'); }, "deep.ppm", {}, "truncated"},
+        InputCase{"Pnm16BitTruncated",
+                  [] { return Bytes("P6\n64 48\n65535\n") + Bytes(1000, 'x'); },
+                  "deep.ppm",
+                  {},
+                  "truncated"},
         InputCase{"Text", [] { return Bytes("not an image"); }, "text.png", {}, "cannot read"},
         InputCase{"Empty", [] { return Bytes(); }, "empty.png", {}, "cannot read"},
         // 35 bytes that claim 16000 x 16000 pixels: refused before decoding.
         InputCase{"GifClaimingAHugeSize",
                   [] {
-                      Bytes gif("GIF89a\x80\x3E\x80\x3E\x00\x00\x00,\x00\x00\x00\x00\x80\x3E\x80\x3E\x00\x08\x02\x00", 27);
+                      Bytes gif("GIF89a\x80\x3E\x80\x3E\x00\x00\x00,\x00\x00\x00\x00\x80\x3E\x80\x3E\x00\x08\x02\x00",
+                                27);
                       return gif + Bytes(35 - gif.size(), '\0');
                   },
-                  "huge.gif", {}, "16000x16000"}),
+                  "huge.gif",
+                  {},
+                  "16000x16000"}),
     [](const testing::TestParamInfo<InputCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliRunTest, AnExifOrientationIsAppliedToThePixels) {
     // 3 x 2 grey values 0..5, tagged "rotate 90 degrees clockwise to view".
-    const Bytes jpeg = Encode({0, 0, 0, 250, 250, 250, 0, 0, 0, 250, 250, 250, 0, 0, 0, 0, 0, 0}, 3, 2, 3, ".jpg[Q=100]",
-                              [](VipsImage* image) { vips_image_set_int(image, VIPS_META_ORIENTATION, 6); });
+    const Bytes jpeg =
+        Encode({0, 0, 0, 250, 250, 250, 0, 0, 0, 250, 250, 250, 0, 0, 0, 0, 0, 0}, 3, 2, 3, ".jpg[Q=100]",
+               [](VipsImage* image) { vips_image_set_int(image, VIPS_META_ORIENTATION, 6); });
     Save("in.jpg", jpeg);
     std::string error;
     ASSERT_EQ(Run("in.jpg", "out.png", {}, &error), pgcli::kExitOk) << error;
@@ -340,7 +395,8 @@ TEST_F(CliRunTest, IccProfileAndResolutionAreKept) {
     ReadWritten(PathOf("in.png"), &input);
     // Attach the system's sRGB profile through libvips' own transform.
     VipsImage* withProfile = nullptr;
-    ASSERT_EQ(vips_icc_transform(input.image, &withProfile, "srgb", "input_profile", "srgb", "embedded", FALSE, nullptr), 0)
+    ASSERT_EQ(
+        vips_icc_transform(input.image, &withProfile, "srgb", "input_profile", "srgb", "embedded", FALSE, nullptr), 0)
         << vips_error_buffer();
     ASSERT_EQ(vips_image_write_to_file(withProfile, PathOf("profiled.png").c_str(), nullptr), 0);
     g_object_unref(withProfile);
@@ -366,7 +422,7 @@ TEST_F(CliRunTest, WritesTheFormatTheSuffixNames) {
         const char* output;
         const char* loader;
         int bands;
-    } cases[] = {{"out.png", "pngload", 4},  {"out.PNG", "pngload", 4}, {"out.jpg", "jpegload", 3},
+    } cases[] = {{"out.png", "pngload", 4},   {"out.PNG", "pngload", 4},  {"out.jpg", "jpegload", 3},
                  {"out.webp", "webpload", 4}, {"out.tif", "tiffload", 4}, {"out.ppm", "ppmload", 3}};
     for (const auto& c : cases) {
         std::string error;
@@ -416,11 +472,19 @@ INSTANTIATE_TEST_SUITE_P(
                         std::ofstream(d + "/out.png") << "keep";
                         chmod((d + "/out.png").c_str(), 0444);
                     },
-                    "out.png", {}, "read-only"},
-        RefusedCase{"LinkToNothing", [](const std::string& d) { symlink("absent.png", (d + "/out.png").c_str()); },
-                    "out.png", {}, "missing"},
-        RefusedCase{"OutputIsAFolder", [](const std::string& d) { fs::create_directory(d + "/folder.png"); },
-                    "folder.png", {}, "directory"}),
+                    "out.png",
+                    {},
+                    "read-only"},
+        RefusedCase{"LinkToNothing",
+                    [](const std::string& d) { symlink("absent.png", (d + "/out.png").c_str()); },
+                    "out.png",
+                    {},
+                    "missing"},
+        RefusedCase{"OutputIsAFolder",
+                    [](const std::string& d) { fs::create_directory(d + "/folder.png"); },
+                    "folder.png",
+                    {},
+                    "directory"}),
     [](const testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliRunTest, ReplacingAFileKeepsItsPermissions) {
@@ -542,9 +606,9 @@ TEST(PngWriter, BandsJoinIntoOneValidStream) {
         std::size_t bandBytes;
         int threads;
     } cases[] = {
-        {1, 1, 4u << 20, 1},  {9, 6, 4u << 20, 2},  {9, 6, 37, 2},     // one row per band
-        {9, 6, 74, 3},        {31, 17, 500, 2},     {31, 17, 500, 1},  // a short last band
-        {300, 64, 4000, 4},   {2, 50, 1, 2},                           // a band smaller than a row
+        {1, 1, 4u << 20, 1}, {9, 6, 4u << 20, 2}, {9, 6, 37, 2},     // one row per band
+        {9, 6, 74, 3},       {31, 17, 500, 2},    {31, 17, 500, 1},  // a short last band
+        {300, 64, 4000, 4},  {2, 50, 1, 2},                          // a band smaller than a row
     };
     for (const auto& c : cases) {
         const std::vector<std::uint8_t> rgba = Pattern(c.width, c.height, 4);
@@ -561,14 +625,17 @@ TEST(PngWriter, BandsJoinIntoOneValidStream) {
             },
             &error))
             << error;
-        VipsImage* image = vips_image_new_from_buffer(png.data(), png.size(), "", "fail_on", VIPS_FAIL_ON_WARNING, nullptr);
+        VipsImage* image =
+            vips_image_new_from_buffer(png.data(), png.size(), "", "fail_on", VIPS_FAIL_ON_WARNING, nullptr);
         ASSERT_NE(image, nullptr) << vips_error_buffer();
         std::size_t size = 0;
         void* pixels = vips_image_write_to_memory(image, &size);
-        ASSERT_NE(pixels, nullptr) << c.width << "x" << c.height << " bands of " << c.bandBytes << ": " << vips_error_buffer();
+        ASSERT_NE(pixels, nullptr) << c.width << "x" << c.height << " bands of " << c.bandBytes << ": "
+                                   << vips_error_buffer();
         EXPECT_EQ(vips_image_get_bands(image), 4);
-        EXPECT_EQ(std::vector<std::uint8_t>(static_cast<std::uint8_t*>(pixels), static_cast<std::uint8_t*>(pixels) + size),
-                  rgba)
+        EXPECT_EQ(
+            std::vector<std::uint8_t>(static_cast<std::uint8_t*>(pixels), static_cast<std::uint8_t*>(pixels) + size),
+            rgba)
             << c.width << "x" << c.height << " bands of " << c.bandBytes;
         g_free(pixels);
         g_object_unref(image);
@@ -579,8 +646,8 @@ TEST(PngWriter, AFailedWriteFailsTheEncode) {
     const std::vector<std::uint8_t> rgba = Pattern(9, 6, 4);
     std::string error;
     int calls = 0;
-    EXPECT_FALSE(pgcli::WriteRgbaPng(rgba.data(), 9, 6, pgcli::PngParts(),
-                                     [&](const void*, std::size_t) { return ++calls < 3; }, &error));
+    EXPECT_FALSE(pgcli::WriteRgbaPng(
+        rgba.data(), 9, 6, pgcli::PngParts(), [&](const void*, std::size_t) { return ++calls < 3; }, &error));
 }
 
 TEST(PngWriter, AncillaryChunksAreKeptWholeAndPixelChunksLeft) {

@@ -26,19 +26,20 @@ TEST_P(DimensionTextTable, AcceptsOnlyCanonicalTextsInRange) {
     EXPECT_EQ(value, c.accepted ? c.value : 12345) << "a refused text leaves the value alone";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, DimensionTextTable,
-    testing::Values(TextCase{"0", true, 0}, TextCase{"7", true, 7}, TextCase{"-35", true, -35},
-                    TextCase{"100", true, 100}, TextCase{"-100", true, -100},
-                    TextCase{"", false, 0}, TextCase{"-", false, 0}, TextCase{"00", false, 0},
-                    TextCase{"05", false, 0}, TextCase{"-0", false, 0}, TextCase{"-05", false, 0},
-                    TextCase{"101", false, 0}, TextCase{"-101", false, 0},
-                    TextCase{"1000", false, 0}, TextCase{"0000000001", false, 0},
-                    TextCase{"4294967296", false, 0}, TextCase{"99999999999999", false, 0},
-                    TextCase{" 5", false, 0}, TextCase{"5 ", false, 0}, TextCase{"+5", false, 0},
-                    TextCase{"--5", false, 0}, TextCase{"5-", false, 0}, TextCase{"12a", false, 0},
-                    TextCase{"\xef\xbc\x95", false, 0} /* full-width 5 */),
-    [](const testing::TestParamInfo<TextCase>& info) { return "Text_" + TextName(info.param.text); });
+INSTANTIATE_TEST_SUITE_P(Texts, DimensionTextTable,
+                         testing::Values(TextCase{"0", true, 0}, TextCase{"7", true, 7}, TextCase{"-35", true, -35},
+                                         TextCase{"100", true, 100}, TextCase{"-100", true, -100},
+                                         TextCase{"", false, 0}, TextCase{"-", false, 0}, TextCase{"00", false, 0},
+                                         TextCase{"05", false, 0}, TextCase{"-0", false, 0}, TextCase{"-05", false, 0},
+                                         TextCase{"101", false, 0}, TextCase{"-101", false, 0},
+                                         TextCase{"1000", false, 0}, TextCase{"0000000001", false, 0},
+                                         TextCase{"4294967296", false, 0}, TextCase{"99999999999999", false, 0},
+                                         TextCase{" 5", false, 0}, TextCase{"5 ", false, 0}, TextCase{"+5", false, 0},
+                                         TextCase{"--5", false, 0}, TextCase{"5-", false, 0}, TextCase{"12a", false, 0},
+                                         TextCase{"\xef\xbc\x95", false, 0} /* full-width 5 */),
+                         [](const testing::TestParamInfo<TextCase>& info) {
+                             return "Text_" + TextName(info.param.text);
+                         });
 
 TEST(DimensionText, NullIsRefused) {
     std::int32_t value = 1;
@@ -75,9 +76,8 @@ TEST(DimensionText, RandomTextsAreAcceptedOnlyWhenCanonical) {
         long long parsed = 0;
         char canonical[32] = "";
         int consumed = 0;
-        const bool looksNumeric =
-            std::sscanf(text.c_str(), "%lld%n", &parsed, &consumed) == 1 &&
-            consumed == static_cast<int>(text.size()) && text.size() <= 18;
+        const bool looksNumeric = std::sscanf(text.c_str(), "%lld%n", &parsed, &consumed) == 1 &&
+                                  consumed == static_cast<int>(text.size()) && text.size() <= 18;
         if (looksNumeric) std::snprintf(canonical, sizeof canonical, "%lld", parsed);
         const bool expected = looksNumeric && text == canonical && parsed >= -100 && parsed <= 100;
         ASSERT_EQ(ok, expected) << '"' << text << '"';

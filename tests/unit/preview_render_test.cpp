@@ -13,10 +13,8 @@ namespace {
 // Records what the renderer hands over, unblended, in a w x h grid.
 class RecordingSink : public PixelSink {
 public:
-    RecordingSink(std::int32_t w, std::int32_t h)
-        : width(w), height(h), pixels(w * h, kUnwritten), alphas(w * h, -1) {}
-    void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel,
-                  std::uint8_t alpha) override {
+    RecordingSink(std::int32_t w, std::int32_t h) : width(w), height(h), pixels(w * h, kUnwritten), alphas(w * h, -1) {}
+    void PutPixel(std::int32_t x, std::int32_t y, const PixelBGRA& pixel, std::uint8_t alpha) override {
         ++calls;
         if (x < 0 || y < 0 || x >= width || y >= height) {
             ++outside;
@@ -39,10 +37,9 @@ std::vector<PixelBGRA> TestImage(std::int32_t w, std::int32_t h) {
     std::vector<PixelBGRA> image(w * h);
     for (std::int32_t y = 0; y < h; ++y)
         for (std::int32_t x = 0; x < w; ++x)
-            image[y * w + x] = PixelBGRA{static_cast<std::uint8_t>(x * 23 + y * 7),
-                                         static_cast<std::uint8_t>(x * 5 + y * 31),
-                                         static_cast<std::uint8_t>(x * y + 11),
-                                         static_cast<std::uint8_t>(255 - x * 3 - y)};
+            image[y * w + x] =
+                PixelBGRA{static_cast<std::uint8_t>(x * 23 + y * 7), static_cast<std::uint8_t>(x * 5 + y * 31),
+                          static_cast<std::uint8_t>(x * y + 11), static_cast<std::uint8_t>(255 - x * 3 - y)};
     return image;
 }
 
@@ -163,8 +160,7 @@ TEST(PreviewMask, UnselectedPixelsStayAndSelectedOnesAreSheared) {
     const PreviewShear shear{bounds, mask.data(), ValueOf(ShapeKind::Bottom), 80,
                              UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::EdgePixel), {}, 0}};
     RecordingSink sink(w, h);
-    RenderRowShear(sink, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}},
-                   shear);
+    RenderRowShear(sink, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
 
     std::vector<PixelBGRA> final(w * h, PixelBGRA{0, 0, 0, 0});
     ShearRows(image.data(), final.data(), bounds, w, h, ProgressSink{0, nullptr},
@@ -182,11 +178,13 @@ TEST(PreviewMask, AMaskWithoutSelectionShowsTheImageUnchanged) {
     const auto image = TestImage(w, h);
     const std::vector<std::uint8_t> mask(w * h, 0xFF);
     // The degenerate bounds such a mask yields: left = w, top = h, right = bottom = 1.
-    const PreviewShear shear{{w, h, 1, 1}, mask.data(), ValueOf(ShapeKind::LeftAndRight), 90,
+    const PreviewShear shear{{w, h, 1, 1},
+                             mask.data(),
+                             ValueOf(ShapeKind::LeftAndRight),
+                             90,
                              UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::Fold), {}, 1}};
     RecordingSink sink(w, h);
-    RenderColumnShear(sink, PreviewImage{image.data(), w, h},
-                      PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
+    RenderColumnShear(sink, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
     for (int i = 0; i < w * h; ++i) EXPECT_EQ(sink.pixels[i], image[i]);
 }
 
@@ -197,20 +195,21 @@ TEST(PreviewReach, PositionsBeyondSamplerReachShowThePixelUnchanged) {
     constexpr std::int32_t w = 6, h = 40;
     const auto image = TestImage(w, h);
     const ProcessRect bounds{0, 0, w, 2};  // lines 2..39 lie far beyond it
-    for (UndefinedAreaMode mode :
-         {UndefinedAreaMode::Repeat, UndefinedAreaMode::Fold, UndefinedAreaMode::EdgePixel}) {
+    for (UndefinedAreaMode mode : {UndefinedAreaMode::Repeat, UndefinedAreaMode::Fold, UndefinedAreaMode::EdgePixel}) {
         const PreviewShear shear{bounds, nullptr, ValueOf(ShapeKind::Top), 100,
                                  UndefinedAreaPolicy{ValueOf(mode), {}, 0}};
         RecordingSink sink(w, h);
-        RenderRowShear(sink, PreviewImage{image.data(), w, h},
-                       PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
+        RenderRowShear(sink, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
         // Row 39: offset = -((2 - 39) * 6) / 2 = 111, so every p > 2w - 1.
         for (int x = 0; x < w; ++x) EXPECT_EQ(sink.At(x, 39), image[39 * w + x]) << ValueOf(mode);
     }
     const auto tall = TestImage(40, 6);
     RecordingSink sink(40, 6);
     RenderColumnShear(sink, PreviewImage{tall.data(), 40, 6}, PreviewWindow{{0, 0}, {0, 0}, {40, 6}},
-                      PreviewShear{{0, 0, 2, 6}, nullptr, ValueOf(ShapeKind::Left), -100,
+                      PreviewShear{{0, 0, 2, 6},
+                                   nullptr,
+                                   ValueOf(ShapeKind::Left),
+                                   -100,
                                    UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::Fold), {}, 0}});
     for (int y = 0; y < 6; ++y) EXPECT_EQ(sink.At(39, y), tall[y * 40 + 39]);
 }
@@ -218,14 +217,15 @@ TEST(PreviewReach, PositionsBeyondSamplerReachShowThePixelUnchanged) {
 TEST(PreviewWindowPlacement, RendersOnlyTheWindowAtItsDestination) {
     constexpr std::int32_t w = 20, h = 16;
     const auto image = TestImage(w, h);
-    const PreviewShear shear{{0, 0, w, h}, nullptr, ValueOf(ShapeKind::LeftAndRight), 45,
+    const PreviewShear shear{{0, 0, w, h},
+                             nullptr,
+                             ValueOf(ShapeKind::LeftAndRight),
+                             45,
                              UndefinedAreaPolicy{ValueOf(UndefinedAreaMode::Repeat), {}, 0}};
     RecordingSink whole(w, h);
-    RenderColumnShear(whole, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}},
-                      shear);
+    RenderColumnShear(whole, PreviewImage{image.data(), w, h}, PreviewWindow{{0, 0}, {0, 0}, {w, h}}, shear);
     RecordingSink part(8, 6);
-    RenderColumnShear(part, PreviewImage{image.data(), w, h}, PreviewWindow{{1, 2}, {9, 7}, {6, 4}},
-                      shear);
+    RenderColumnShear(part, PreviewImage{image.data(), w, h}, PreviewWindow{{1, 2}, {9, 7}, {6, 4}}, shear);
     EXPECT_EQ(part.calls, 24);
     EXPECT_EQ(part.outside, 0);
     for (int i = 0; i < 4; ++i)

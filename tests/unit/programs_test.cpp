@@ -29,16 +29,15 @@ TEST_P(ParseColourTest, ReadsRedGreenBlueAlpha) {
     EXPECT_EQ(colour, c.ok ? c.expected : unchanged) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ParseColourTest,
-    testing::Values(ColourCase{"#11223344", true, {0x33, 0x22, 0x11, 0x44}},
-                    ColourCase{"#aBcDeF00", true, {0xEF, 0xCD, 0xAB, 0x00}},
-                    ColourCase{"#FF8000", true, {0x00, 0x80, 0xFF, 0xFF}},
-                    ColourCase{"#000000FF", true, {0, 0, 0, 255}}, ColourCase{"", false, {}},
-                    ColourCase{"#", false, {}}, ColourCase{"11223344", false, {}},
-                    ColourCase{"#1122334", false, {}}, ColourCase{"#112233445", false, {}},
-                    ColourCase{"#11 23344", false, {}}, ColourCase{"#-1223344", false, {}},
-                    ColourCase{"#11223x44", false, {}}));
+INSTANTIATE_TEST_SUITE_P(Cases, ParseColourTest,
+                         testing::Values(ColourCase{"#11223344", true, {0x33, 0x22, 0x11, 0x44}},
+                                         ColourCase{"#aBcDeF00", true, {0xEF, 0xCD, 0xAB, 0x00}},
+                                         ColourCase{"#FF8000", true, {0x00, 0x80, 0xFF, 0xFF}},
+                                         ColourCase{"#000000FF", true, {0, 0, 0, 255}}, ColourCase{"", false, {}},
+                                         ColourCase{"#", false, {}}, ColourCase{"11223344", false, {}},
+                                         ColourCase{"#1122334", false, {}}, ColourCase{"#112233445", false, {}},
+                                         ColourCase{"#11 23344", false, {}}, ColourCase{"#-1223344", false, {}},
+                                         ColourCase{"#11223x44", false, {}}));
 
 // ---- Rectangle parser ----
 
@@ -61,23 +60,23 @@ TEST_P(ParseRectTest, ReadsFourIntegersInOrder) {
     EXPECT_EQ(rect.bottom, expected.bottom) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ParseRectTest,
-    testing::Values(RectCase{"1,2,3,4", true, {1, 2, 3, 4}}, RectCase{"-5,-6,+7,8", true, {-5, -6, 7, 8}},
-                    RectCase{"3,0,3,0", true, {3, 0, 3, 0}},
-                    RectCase{"-2147483648,0,2147483647,1", true, {INT32_MIN, 0, INT32_MAX, 1}},
-                    // Inverted rectangles are refused, as are malformed ones.
-                    RectCase{"5,0,4,4", false, {}}, RectCase{"0,5,4,4", false, {}},
-                    RectCase{"0,0,4", false, {}}, RectCase{"0,0,4,4,4", false, {}},
-                    RectCase{"0,,4,4", false, {}}, RectCase{"0,0,4,4,", false, {}},
-                    RectCase{" 0,0,4,4", false, {}}, RectCase{"0,0,4,4 ", false, {}},
-                    RectCase{"0x1,0,4,4", false, {}}, RectCase{"0,0,2147483648,4", false, {}}));
+INSTANTIATE_TEST_SUITE_P(Cases, ParseRectTest,
+                         testing::Values(RectCase{"1,2,3,4", true, {1, 2, 3, 4}},
+                                         RectCase{"-5,-6,+7,8", true, {-5, -6, 7, 8}},
+                                         RectCase{"3,0,3,0", true, {3, 0, 3, 0}},
+                                         RectCase{"-2147483648,0,2147483647,1", true, {INT32_MIN, 0, INT32_MAX, 1}},
+                                         // Inverted rectangles are refused, as are malformed ones.
+                                         RectCase{"5,0,4,4", false, {}}, RectCase{"0,5,4,4", false, {}},
+                                         RectCase{"0,0,4", false, {}}, RectCase{"0,0,4,4,4", false, {}},
+                                         RectCase{"0,,4,4", false, {}}, RectCase{"0,0,4,4,", false, {}},
+                                         RectCase{" 0,0,4,4", false, {}}, RectCase{"0,0,4,4 ", false, {}},
+                                         RectCase{"0x1,0,4,4", false, {}}, RectCase{"0,0,2147483648,4", false, {}}));
 
 TEST(RectInsideImage, RefusesEveryEdgeCrossed) {
     const struct {
         ProcessRect rect;
         bool inside;
-    } cases[] = {{{0, 0, 9, 6}, true},  {{9, 6, 9, 6}, true},   {{-1, 0, 5, 5}, false}, {{0, -1, 5, 5}, false},
+    } cases[] = {{{0, 0, 9, 6}, true},   {{9, 6, 9, 6}, true},  {{-1, 0, 5, 5}, false}, {{0, -1, 5, 5}, false},
                  {{0, 0, 10, 6}, false}, {{0, 0, 9, 7}, false}, {{5, 0, 4, 6}, false},  {{20, 0, 20, 6}, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(programs::RectInsideImage(c.rect, 9, 6), c.inside) << programs::RectText(c.rect);
@@ -91,10 +90,9 @@ TEST(ParseInteger, AcceptsOnlyPlainDecimalsInRange) {
         const char* text;
         bool ok;
         std::int64_t value;
-    } cases[] = {{"0", true, 0},      {"-100", true, -100}, {"+100", true, 100}, {"101", false, 0},
-                 {"", false, 0},      {"-", false, 0},      {" 5", false, 0},    {"5 ", false, 0},
-                 {"1e2", false, 0},   {"0x10", false, 0},   {"2.5", false, 0},
-                 {"99999999999999999999999", false, 0}};
+    } cases[] = {{"0", true, 0},    {"-100", true, -100}, {"+100", true, 100}, {"101", false, 0},
+                 {"", false, 0},    {"-", false, 0},      {" 5", false, 0},    {"5 ", false, 0},
+                 {"1e2", false, 0}, {"0x10", false, 0},   {"2.5", false, 0},   {"99999999999999999999999", false, 0}};
     for (const auto& c : cases) {
         std::int64_t value = 42;
         EXPECT_EQ(programs::ParseInteger(c.text, -100, 100, &value), c.ok) << c.text;

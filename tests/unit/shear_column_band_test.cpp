@@ -87,7 +87,8 @@ ColumnBand MakeBand(const BandCase& c, std::mt19937& rng) {
         const double whole = lo + static_cast<double>(rng() % static_cast<std::uint32_t>(hi - lo + 1));
         const double fraction = kFractions[rng() % (sizeof kFractions / sizeof kFractions[0])];
         double offset = whole;
-        if (mirrored ? whole - fraction >= lo : whole + fraction <= hi) offset = mirrored ? whole - fraction : whole + fraction;
+        if (mirrored ? whole - fraction >= lo : whole + fraction <= hi)
+            offset = mirrored ? whole - fraction : whole + fraction;
         band.offset[k] = offset;
         band.shift[k] = shift;
         if (mirrored) band.mirrored |= bit;
@@ -170,8 +171,8 @@ TEST_P(ColumnBandKernelTest, EveryLevelGivesTheSamplersPixels) {
                     for (int k = 0; k < kBandColumns; ++k) {
                         const std::uint32_t got = Bits(out[static_cast<std::size_t>(y - c.y0) * kBandColumns + k]);
                         ASSERT_EQ(got, Expected(band, k, columns, c.h, y))
-                            << kernel.name << " lane " << k << " row " << y << " h=" << c.h << " rows [" << c.y0
-                            << ", " << c.y1 << ") offset=" << band.offset[k] << " shift=" << band.shift[k]
+                            << kernel.name << " lane " << k << " row " << y << " h=" << c.h << " rows [" << c.y0 << ", "
+                            << c.y1 << ") offset=" << band.offset[k] << " shift=" << band.shift[k]
                             << " mirrored=" << (band.mirrored >> k & 1) << " stream=" << stream;
                     }
                 }
@@ -181,14 +182,17 @@ TEST_P(ColumnBandKernelTest, EveryLevelGivesTheSamplersPixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lanes, ColumnBandKernelTest,
-                         testing::Values(Lanes::Upwards, Lanes::Downwards, Lanes::Mixed,
-                                         Lanes::WithCopiesAndConstants),
+                         testing::Values(Lanes::Upwards, Lanes::Downwards, Lanes::Mixed, Lanes::WithCopiesAndConstants),
                          [](const testing::TestParamInfo<Lanes>& info) {
                              switch (info.param) {
-                                 case Lanes::Upwards: return std::string("Upwards");
-                                 case Lanes::Downwards: return std::string("DownwardsMirrored");
-                                 case Lanes::Mixed: return std::string("UpwardsAndDownwards");
-                                 case Lanes::WithCopiesAndConstants: return std::string("WithCopiesAndConstants");
+                                 case Lanes::Upwards:
+                                     return std::string("Upwards");
+                                 case Lanes::Downwards:
+                                     return std::string("DownwardsMirrored");
+                                 case Lanes::Mixed:
+                                     return std::string("UpwardsAndDownwards");
+                                 case Lanes::WithCopiesAndConstants:
+                                     return std::string("WithCopiesAndConstants");
                              }
                              return std::string("?");
                          });

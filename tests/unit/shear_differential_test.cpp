@@ -29,12 +29,12 @@ struct Case {
 
 std::string Describe(const Case& c) {
     std::ostringstream s;
-    s << "w=" << c.w << " h=" << c.h << " rect=(" << c.rect.left << ',' << c.rect.top << ','
-      << c.rect.right << ',' << c.rect.bottom << ") shape=" << c.settings.shape
-      << " dimension=" << c.settings.dimension << " mode=" << c.settings.policy.mode
-      << " transparent=" << c.settings.policy.transparent << " fill=0x" << std::hex
-      << (c.settings.policy.fill.alpha << 24 | c.settings.policy.fill.red << 16 |
-          c.settings.policy.fill.green << 8 | c.settings.policy.fill.blue)
+    s << "w=" << c.w << " h=" << c.h << " rect=(" << c.rect.left << ',' << c.rect.top << ',' << c.rect.right << ','
+      << c.rect.bottom << ") shape=" << c.settings.shape << " dimension=" << c.settings.dimension
+      << " mode=" << c.settings.policy.mode << " transparent=" << c.settings.policy.transparent << " fill=0x"
+      << std::hex
+      << (c.settings.policy.fill.alpha << 24 | c.settings.policy.fill.red << 16 | c.settings.policy.fill.green << 8 |
+          c.settings.policy.fill.blue)
       << std::dec << " pixelSeed=" << c.pixelSeed;
     return s.str();
 }
@@ -69,8 +69,8 @@ PixelBGRA Sentinel(std::size_t index) {
     return PixelBGRA{0xA5, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(index >> 8), 0x5A};
 }
 
-using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t,
-                      const ProgressSink&, const ParallelogramSettings&);
+using Pass = void (*)(const PixelBGRA*, PixelBGRA*, const ProcessRect&, std::int32_t, std::int32_t, const ProgressSink&,
+                      const ParallelogramSettings&);
 
 struct Run {
     std::vector<PixelBGRA> destination;
@@ -81,22 +81,23 @@ Run RunPass(Pass pass, const std::vector<PixelBGRA>& source, const Case& c, bool
     Run run;
     run.destination.resize(source.size());
     for (std::size_t i = 0; i < source.size(); ++i) run.destination[i] = Sentinel(i);
-    ProgressSink sink{reinterpret_cast<ProgressUserData>(&run.progress),
-                      withCallback ? RecordProgress : nullptr};
+    ProgressSink sink{reinterpret_cast<ProgressUserData>(&run.progress), withCallback ? RecordProgress : nullptr};
     pass(source.data(), run.destination.data(), c.rect, c.w, c.h, sink, c.settings);
     return run;
 }
 
-bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual,
-             const char* level);
+bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual, const char* level);
 
 const VectorLevel kLevels[] = {VectorLevel::Baseline, VectorLevel::Avx2, VectorLevel::Avx512};
 
 const char* LevelName(VectorLevel level) {
     switch (level) {
-        case VectorLevel::Baseline: return "SSE2";
-        case VectorLevel::Avx2: return "AVX2";
-        case VectorLevel::Avx512: return "AVX-512";
+        case VectorLevel::Baseline:
+            return "SSE2";
+        case VectorLevel::Avx2:
+            return "AVX2";
+        case VectorLevel::Avx512:
+            return "AVX-512";
     }
     return "?";
 }
@@ -127,8 +128,7 @@ bool Check(const Case& c) {
     return same;
 }
 
-bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual,
-             const char* level) {
+bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, const Run& actual, const char* level) {
     const std::size_t pixels = expected.destination.size();
 
     for (std::size_t i = 0; i < pixels; ++i) {
@@ -136,14 +136,13 @@ bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, c
         const std::int32_t y = static_cast<std::int32_t>(i / c.w);
         const bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom;
         if (!inside && expected.destination[i] != Sentinel(i)) {
-            ADD_FAILURE() << "reference wrote outside the rectangle at (" << x << ',' << y << ")\n  "
-                          << Describe(c);
+            ADD_FAILURE() << "reference wrote outside the rectangle at (" << x << ',' << y << ")\n  " << Describe(c);
             return false;
         }
         if (actual.destination[i] != expected.destination[i]) {
-            ADD_FAILURE() << "pixel (" << x << ',' << y << ") is 0x" << std::hex
-                          << PackPixel(actual.destination[i]) << ", expected 0x"
-                          << PackPixel(expected.destination[i]) << std::dec << " (" << level << ")\n  " << Describe(c);
+            ADD_FAILURE() << "pixel (" << x << ',' << y << ") is 0x" << std::hex << PackPixel(actual.destination[i])
+                          << ", expected 0x" << PackPixel(expected.destination[i]) << std::dec << " (" << level
+                          << ")\n  " << Describe(c);
             return false;
         }
     }
@@ -158,8 +157,8 @@ bool Compare(const Case& c, bool rows, bool withCallback, const Run& expected, c
         call.userData = reinterpret_cast<ProgressUserData>(&expected.progress);
     }
     if (got != expected.progress) {
-        ADD_FAILURE() << "progress: " << got.size() << " calls, expected " << expected.progress.size()
-                      << "\n  " << Describe(c);
+        ADD_FAILURE() << "progress: " << got.size() << " calls, expected " << expected.progress.size() << "\n  "
+                      << Describe(c);
         return false;
     }
     const std::int32_t lines = rows ? c.rect.bottom - c.rect.top : c.rect.right - c.rect.left;
@@ -186,8 +185,12 @@ std::int32_t RandomDimension(std::mt19937& rng) {
 
 void RandomSpan(std::mt19937& rng, std::int32_t size, std::int32_t& from, std::int32_t& to) {
     switch (Uniform(rng, 0, 5)) {
-        case 0: from = 0, to = size; return;                         // the full extent
-        case 1: from = to = Uniform(rng, 0, size); return;           // empty
+        case 0:
+            from = 0, to = size;
+            return;  // the full extent
+        case 1:
+            from = to = Uniform(rng, 0, size);
+            return;  // empty
         default:
             from = Uniform(rng, 0, size);
             to = Uniform(rng, from, size);
@@ -230,14 +233,12 @@ TEST_P(ShearDifferentialTest, MatchesTheLiteralReferenceBitForBit) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Random, ShearDifferentialTest,
-                         testing::Values(Batch{"RowsSmall", true, 1, 4000, 40},
-                                         Batch{"ColumnsSmall", false, 2, 4000, 40},
-                                         Batch{"RowsMedium", true, 3, 300, 120},
-                                         Batch{"ColumnsMedium", false, 4, 300, 120},
-                                         Batch{"RowsLarge", true, 5, 20, 400},
-                                         Batch{"ColumnsLarge", false, 6, 20, 400}),
-                         [](const testing::TestParamInfo<Batch>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Random, ShearDifferentialTest,
+    testing::Values(Batch{"RowsSmall", true, 1, 4000, 40}, Batch{"ColumnsSmall", false, 2, 4000, 40},
+                    Batch{"RowsMedium", true, 3, 300, 120}, Batch{"ColumnsMedium", false, 4, 300, 120},
+                    Batch{"RowsLarge", true, 5, 20, 400}, Batch{"ColumnsLarge", false, 6, 20, 400}),
+    [](const testing::TestParamInfo<Batch>& info) { return info.param.name; });
 
 // ---- every combination on a few fixed shapes of image --------------------------
 
@@ -268,17 +269,21 @@ TEST(ShearDifferentialGrid, EveryShapeModeAndExtremeDimension) {
     }
 }
 
-
 // ---- the line kernel on its own ------------------------------------------------
 
 // The positions a mapped run samples, written out as the samplers write them.
 double SampledPosition(shear_detail::PositionMap map, std::int32_t n, double p) {
     switch (map) {
-        case shear_detail::PositionMap::Identity: return p;
-        case shear_detail::PositionMap::AddLength: return p + static_cast<double>(n);
-        case shear_detail::PositionMap::SubtractLength: return p - static_cast<double>(n);
-        case shear_detail::PositionMap::MirrorBefore: return -p - 1.0;
-        case shear_detail::PositionMap::MirrorAfter: return (static_cast<double>(2 * n) - p) - 1.0;
+        case shear_detail::PositionMap::Identity:
+            return p;
+        case shear_detail::PositionMap::AddLength:
+            return p + static_cast<double>(n);
+        case shear_detail::PositionMap::SubtractLength:
+            return p - static_cast<double>(n);
+        case shear_detail::PositionMap::MirrorBefore:
+            return -p - 1.0;
+        case shear_detail::PositionMap::MirrorAfter:
+            return (static_cast<double>(2 * n) - p) - 1.0;
     }
     return p;
 }
@@ -286,8 +291,9 @@ double SampledPosition(shear_detail::PositionMap map, std::int32_t n, double p) 
 // Offsets whose fractional part is 0, a half, or within a rounding error of
 // a whole number (where neighbouring pixels need not sample neighbouring
 // source pixels), and some in between.
-const double kKernelOffsets[] = {0.0, 0.5, -0.5, 1.0 / 3, -2.0 / 3, 1e-15, -1e-15, 3.0 - 1e-13, 3.0 + 1e-13,
-                                 -7.0 + 4e-16, 12.999999999999998, 0.9999999999999999, 100.25, -63.75};
+const double kKernelOffsets[] = {0.0,    0.5,         -0.5,        1.0 / 3,      -2.0 / 3,           1e-15,
+                                 -1e-15, 3.0 - 1e-13, 3.0 + 1e-13, -7.0 + 4e-16, 12.999999999999998, 0.9999999999999999,
+                                 100.25, -63.75};
 const std::int32_t kKernelLengths[] = {1, 2, 3, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 100, 1000, 1500};
 
 struct NamedKernels {
@@ -348,8 +354,8 @@ TEST(ShearLineKernel, BlendSpanMatchesTheBlendAtEveryLevelAndOffset) {
                                             got.data(), aligned);
                     for (std::size_t k = 0; k < got.size(); ++k) {
                         ASSERT_EQ(PackPixel(got[k]), PackPixel(expected[k]))
-                            << kernels.name << " n=" << n << " map=" << static_cast<int>(map)
-                            << " offset=" << offset << " c=" << from + static_cast<std::int32_t>(k);
+                            << kernels.name << " n=" << n << " map=" << static_cast<int>(map) << " offset=" << offset
+                            << " c=" << from + static_cast<std::int32_t>(k);
                     }
                 }
             }

@@ -17,9 +17,7 @@ struct Image {
     std::int32_t w, h;
     std::vector<PixelBGRA> pixels;
     PixelBGRA& at(std::int32_t x, std::int32_t y) { return pixels[static_cast<std::size_t>(y) * w + x]; }
-    const PixelBGRA& at(std::int32_t x, std::int32_t y) const {
-        return pixels[static_cast<std::size_t>(y) * w + x];
-    }
+    const PixelBGRA& at(std::int32_t x, std::int32_t y) const { return pixels[static_cast<std::size_t>(y) * w + x]; }
 };
 
 // Distinct opaque pixels whose channels encode their coordinates.
@@ -52,19 +50,17 @@ std::int32_t PG_STDCALL Record(std::int32_t done, std::int32_t total, ProgressUs
     return 1;
 }
 
-ProgressSink SinkFor(Recorder& recorder) {
-    return ProgressSink{reinterpret_cast<ProgressUserData>(&recorder), Record};
-}
+ProgressSink SinkFor(Recorder& recorder) { return ProgressSink{reinterpret_cast<ProgressUserData>(&recorder), Record}; }
 
 ParallelogramSettings Settings(Shape shape, std::int32_t dimension, Mode mode, std::int32_t transparent = 0,
                                PixelBGRA fill = PixelBGRA{0, 0, 0, 255}) {
     return ParallelogramSettings{ValueOf(shape), dimension, UndefinedAreaPolicy{ValueOf(mode), fill, transparent}, 0};
 }
 
-void Shear(const Image& source, Image& destination, const ProcessRect& rect,
-         const ParallelogramSettings& settings, const ProgressSink& sink = ProgressSink{0, nullptr}) {
-    EXPECT_TRUE(ShearRectangle(source.pixels.data(), destination.pixels.data(), rect, source.w, source.h, sink,
-                               settings));
+void Shear(const Image& source, Image& destination, const ProcessRect& rect, const ParallelogramSettings& settings,
+           const ProgressSink& sink = ProgressSink{0, nullptr}) {
+    EXPECT_TRUE(
+        ShearRectangle(source.pixels.data(), destination.pixels.data(), rect, source.w, source.h, sink, settings));
 }
 
 // ---- The 4 x 2 worked example: shape Top, dimension 50 (A = 2) ----
@@ -89,7 +85,7 @@ TEST_P(WorkedExampleTest, RowsTakeTheirShiftedColumns) {
     Image destination = Filled(4, 2);
     Recorder recorder;
     Shear(source, destination, ProcessRect{0, 0, 4, 2}, Settings(Shape::Top, c.dimension, c.mode, c.transparent),
-        SinkFor(recorder));
+          SinkFor(recorder));
     for (std::int32_t x = 0; x < 4; ++x) {
         for (std::int32_t y = 0; y < 2; ++y) {
             PixelBGRA expected = source.at(y == 0 ? c.row0[x] : c.row1[x], y);
@@ -111,8 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                     WorkedCase{"FoldTransparent", 50, Mode::Fold, 1, {1, 0, 0, 1}, {0, 0, 1, 2}, {0, 1, 4}},
                     // Negative dimension: row 0 at positions 2, 3, 4, 5.
                     WorkedCase{"EdgeReversed", -50, Mode::EdgePixel, 0, {2, 3, 3, 3}, {1, 2, 3, 3}, {}},
-                    WorkedCase{"EdgeReversedTransparent", -50, Mode::EdgePixel, 1, {2, 3, 3, 3}, {1, 2, 3, 3},
-                               {2, 3, 7}}),
+                    WorkedCase{
+                        "EdgeReversedTransparent", -50, Mode::EdgePixel, 1, {2, 3, 3, 3}, {1, 2, 3, 3}, {2, 3, 7}}),
     [](const testing::TestParamInfo<WorkedCase>& info) { return std::string(info.param.name); });
 
 TEST(ShearRows, HalfPixelShiftBlendsWithTheFillAndKeepsPartialAlpha) {
@@ -187,8 +183,10 @@ TEST_P(ProgressTest, ReportsOncePerLineAndWritesOnlyInsideTheRectangle) {
     for (std::int32_t y = 0; y < 5; ++y)
         for (std::int32_t x = 0; x < 6; ++x) {
             const bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom;
-            if (!inside) EXPECT_EQ(destination.at(x, y), kSentinel) << "x=" << x << " y=" << y;
-            else EXPECT_NE(destination.at(x, y), kSentinel) << "x=" << x << " y=" << y;
+            if (!inside)
+                EXPECT_EQ(destination.at(x, y), kSentinel) << "x=" << x << " y=" << y;
+            else
+                EXPECT_NE(destination.at(x, y), kSentinel) << "x=" << x << " y=" << y;
         }
 }
 
@@ -216,8 +214,7 @@ struct InvertedCase {
     std::vector<std::int32_t> expected;
 };
 
-class InvertedRectangleTest
-    : public testing::TestWithParam<std::tuple<InvertedCase, std::int32_t /*mode*/>> {};
+class InvertedRectangleTest : public testing::TestWithParam<std::tuple<InvertedCase, std::int32_t /*mode*/>> {};
 
 TEST_P(InvertedRectangleTest, ReportsEveryLineAndWritesNothing) {
     const auto& [c, mode] = GetParam();
@@ -231,13 +228,12 @@ TEST_P(InvertedRectangleTest, ReportsEveryLineAndWritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllModes, InvertedRectangleTest,
-    testing::Combine(testing::Values(InvertedCase{"RowsRightBeforeLeft", Shape::TopAndBottom, {5, 0, 2, 3},
-                                                  {0, 3333, 6666}},
-                                     InvertedCase{"RowsClippedToNothing", Shape::Bottom, {8, 0, 0, 3}, {0, 3333, 6666}},
-                                     InvertedCase{"ColumnsBottomAboveTop", Shape::LeftAndRight, {0, 5, 3, 2},
-                                                  {0, 3333, 6666}},
-                                     InvertedCase{"ColumnsSinglePixelHigh", Shape::Right, {0, 1, 1, 0}, {0}}),
-                     testing::Range(0, kUndefinedAreaModeCount)),
+    testing::Combine(
+        testing::Values(InvertedCase{"RowsRightBeforeLeft", Shape::TopAndBottom, {5, 0, 2, 3}, {0, 3333, 6666}},
+                        InvertedCase{"RowsClippedToNothing", Shape::Bottom, {8, 0, 0, 3}, {0, 3333, 6666}},
+                        InvertedCase{"ColumnsBottomAboveTop", Shape::LeftAndRight, {0, 5, 3, 2}, {0, 3333, 6666}},
+                        InvertedCase{"ColumnsSinglePixelHigh", Shape::Right, {0, 1, 1, 0}, {0}}),
+        testing::Range(0, kUndefinedAreaModeCount)),
     [](const testing::TestParamInfo<std::tuple<InvertedCase, std::int32_t>>& info) {
         return std::string(std::get<0>(info.param).name) + "_Mode" + std::to_string(std::get<1>(info.param));
     });
@@ -285,8 +281,8 @@ TEST_P(AxisSymmetryTest, ColumnsMatchTransposedRows) {
         const Image sourceT = Transposed(source);
         Image columns = Filled(5, 7);
         Shear(sourceT, columns, ProcessRect{rect.top, rect.left, rect.bottom, rect.right},
-            Settings(static_cast<Shape>(ValueOf(rowShape) + ValueOf(Shape::LeftAndRight)), dimension,
-                     static_cast<Mode>(mode), transparent, fill));
+              Settings(static_cast<Shape>(ValueOf(rowShape) + ValueOf(Shape::LeftAndRight)), dimension,
+                       static_cast<Mode>(mode), transparent, fill));
         EXPECT_EQ(Transposed(columns).pixels, rows.pixels) << "transparent=" << transparent;
     }
 }
@@ -323,8 +319,8 @@ TEST_P(UnknownShapeTest, NothingIsWrittenOrReported) {
     }
     Image destination = Filled(5, 4);
     Recorder recorder;
-    EXPECT_FALSE(ShearRectangle(source.pixels.data(), destination.pixels.data(), rect, 5, 4, SinkFor(recorder),
-                                settings));
+    EXPECT_FALSE(
+        ShearRectangle(source.pixels.data(), destination.pixels.data(), rect, 5, 4, SinkFor(recorder), settings));
     EXPECT_EQ(destination.pixels, Filled(5, 4).pixels);
     EXPECT_TRUE(recorder.done.empty());
 }

@@ -24,16 +24,15 @@ TEST_P(OffsetProfileTest, GivesEachLineItsOffset) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, OffsetProfileTest,
-    testing::Values(ProfileCase{"BothFourLines", ProfileBoth, 100.0, {-100, -50, 0, 50}},
-                    ProfileCase{"FirstFourLines", ProfileFirst, 100.0, {-100, -75, -50, -25}},
-                    ProfileCase{"LastFourLines", ProfileLast, 100.0, {0, -25, -50, -75}},
-                    ProfileCase{"FirstThreeLinesNeverZero", ProfileFirst, 30.0, {-30, -20, -10}},
-                    ProfileCase{"BothOneLine", ProfileBoth, 7.5, {-7.5}},
-                    ProfileCase{"FirstOneLine", ProfileFirst, 7.5, {-7.5}},
-                    ProfileCase{"BothNegativeAmplitude", ProfileBoth, -100.0, {100, 50, 0, -50}}),
-    [](const testing::TestParamInfo<ProfileCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lines, OffsetProfileTest,
+                         testing::Values(ProfileCase{"BothFourLines", ProfileBoth, 100.0, {-100, -50, 0, 50}},
+                                         ProfileCase{"FirstFourLines", ProfileFirst, 100.0, {-100, -75, -50, -25}},
+                                         ProfileCase{"LastFourLines", ProfileLast, 100.0, {0, -25, -50, -75}},
+                                         ProfileCase{"FirstThreeLinesNeverZero", ProfileFirst, 30.0, {-30, -20, -10}},
+                                         ProfileCase{"BothOneLine", ProfileBoth, 7.5, {-7.5}},
+                                         ProfileCase{"FirstOneLine", ProfileFirst, 7.5, {-7.5}},
+                                         ProfileCase{"BothNegativeAmplitude", ProfileBoth, -100.0, {100, 50, 0, -50}}),
+                         [](const testing::TestParamInfo<ProfileCase>& info) { return std::string(info.param.name); });
 
 TEST(OffsetProfile, LastOfOneLineIsANegativeZeroThatLeavesCoordinatesAlone) {
     const double offset = ProfileLast(0, 12.0, 1);

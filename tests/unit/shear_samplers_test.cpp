@@ -27,26 +27,24 @@ TEST_P(ClassifyPositionTest, PutsEachBoundaryOnTheRightSide) {
     EXPECT_EQ(ClassifyPosition(c.p, c.n), c.expected) << "p=" << c.p << " n=" << c.n;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boundaries, ClassifyPositionTest,
-    testing::Values(ClassifyCase{-8.0, 4, OutsideBefore}, ClassifyCase{-1.0, 4, OutsideBefore},
-                    ClassifyCase{std::nextafter(-1.0, 0.0), 4, PartialBefore},
-                    ClassifyCase{-0.5, 4, PartialBefore},
-                    ClassifyCase{-1e-300, 4, PartialBefore}, ClassifyCase{-0.0, 4, Interior},
-                    ClassifyCase{0.0, 4, Interior}, ClassifyCase{1.5, 4, Interior},
-                    ClassifyCase{3.0, 4, Interior},
-                    ClassifyCase{std::nextafter(3.0, 4.0), 4, PartialAfter},
-                    ClassifyCase{3.5, 4, PartialAfter},
-                    ClassifyCase{std::nextafter(4.0, 0.0), 4, PartialAfter},
-                    ClassifyCase{4.0, 4, OutsideAfter}, ClassifyCase{7.0, 4, OutsideAfter},
-                    // A line of one pixel has a single interior position.
-                    ClassifyCase{0.0, 1, Interior}, ClassifyCase{0.5, 1, PartialAfter},
-                    ClassifyCase{1.0, 1, OutsideAfter}, ClassifyCase{-0.5, 1, PartialBefore}),
-    [](const testing::TestParamInfo<ClassifyCase>& info) {
-        // Positions next to a boundary print alike: the index tells them apart.
-        return "Line" + NumberName(info.param.n) + "_Position" + DecimalName(info.param.p) + "_" +
-               std::to_string(info.index);
-    });
+INSTANTIATE_TEST_SUITE_P(Boundaries, ClassifyPositionTest,
+                         testing::Values(ClassifyCase{-8.0, 4, OutsideBefore}, ClassifyCase{-1.0, 4, OutsideBefore},
+                                         ClassifyCase{std::nextafter(-1.0, 0.0), 4, PartialBefore},
+                                         ClassifyCase{-0.5, 4, PartialBefore}, ClassifyCase{-1e-300, 4, PartialBefore},
+                                         ClassifyCase{-0.0, 4, Interior}, ClassifyCase{0.0, 4, Interior},
+                                         ClassifyCase{1.5, 4, Interior}, ClassifyCase{3.0, 4, Interior},
+                                         ClassifyCase{std::nextafter(3.0, 4.0), 4, PartialAfter},
+                                         ClassifyCase{3.5, 4, PartialAfter},
+                                         ClassifyCase{std::nextafter(4.0, 0.0), 4, PartialAfter},
+                                         ClassifyCase{4.0, 4, OutsideAfter}, ClassifyCase{7.0, 4, OutsideAfter},
+                                         // A line of one pixel has a single interior position.
+                                         ClassifyCase{0.0, 1, Interior}, ClassifyCase{0.5, 1, PartialAfter},
+                                         ClassifyCase{1.0, 1, OutsideAfter}, ClassifyCase{-0.5, 1, PartialBefore}),
+                         [](const testing::TestParamInfo<ClassifyCase>& info) {
+                             // Positions next to a boundary print alike: the index tells them apart.
+                             return "Line" + NumberName(info.param.n) + "_Position" + DecimalName(info.param.p) + "_" +
+                                    std::to_string(info.index);
+                         });
 
 // ---- Samplers ----
 //
@@ -98,9 +96,8 @@ PixelBGRA Sample(Axis axis, const LineImage& image, double p, Mode mode) {
     const SampleRegion region = ClassifyPosition(p, n);
     const PixelBGRA* source = image.pixels.data();
     if (region == Interior) {
-        return axis == Axis::Rows
-                   ? SampleRowInterior(source, image.x, image.y, p, image.w, image.h, policy)
-                   : SampleColumnInterior(source, image.x, image.y, p, image.w, image.h, policy);
+        return axis == Axis::Rows ? SampleRowInterior(source, image.x, image.y, p, image.w, image.h, policy)
+                                  : SampleColumnInterior(source, image.x, image.y, p, image.w, image.h, policy);
     }
     const PixelSampler sampler =
         axis == Axis::Rows ? RowSamplers[region][ValueOf(mode)] : ColumnSamplers[region][ValueOf(mode)];
@@ -111,9 +108,12 @@ PixelBGRA Sample(Axis axis, const LineImage& image, double p, Mode mode) {
 enum Ref { L0, L1, L2, L3, Own, Fill };
 PixelBGRA Resolve(Ref ref) {
     switch (ref) {
-        case Own: return kLine[kOwn];
-        case Fill: return kFill;
-        default: return kLine[ref];
+        case Own:
+            return kLine[kOwn];
+        case Fill:
+            return kFill;
+        default:
+            return kLine[ref];
     }
 }
 
@@ -127,8 +127,7 @@ struct SamplerCase {
 };
 
 std::string CaseName(const testing::TestParamInfo<std::tuple<Axis, SamplerCase>>& info) {
-    return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") +
-           std::get<1>(info.param).name;
+    return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") + std::get<1>(info.param).name;
 }
 
 class SamplerTest : public testing::TestWithParam<std::tuple<Axis, SamplerCase>> {};
@@ -137,8 +136,7 @@ TEST_P(SamplerTest, TakesTheRightPixelsAndWeights) {
     const Axis axis = std::get<0>(GetParam());
     const SamplerCase& c = std::get<1>(GetParam());
     const LineImage image = MakeLineImage(axis, 4);
-    const PixelBGRA expected =
-        c.t == 1.0 ? Resolve(c.first) : BlendPixels(Resolve(c.first), c.t, Resolve(c.second));
+    const PixelBGRA expected = c.t == 1.0 ? Resolve(c.first) : BlendPixels(Resolve(c.first), c.t, Resolve(c.second));
     EXPECT_EQ(Sample(axis, image, c.p, c.mode), expected);
 }
 
@@ -196,8 +194,7 @@ const SamplerCase kSamplerCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, SamplerTest,
-                         testing::Combine(testing::Values(Axis::Rows, Axis::Columns),
-                                          testing::ValuesIn(kSamplerCases)),
+                         testing::Combine(testing::Values(Axis::Rows, Axis::Columns), testing::ValuesIn(kSamplerCases)),
                          CaseName);
 
 // ---- End pixels returned bit for bit ----
@@ -225,17 +222,16 @@ TEST_P(EndPixelTest, PartialRegionsReturnTheEndPixelWithoutSelfBlend) {
     EXPECT_EQ(Sample(axis, image, p, c.mode), white);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EdgeAndFold, EndPixelTest,
-    testing::Combine(testing::Values(Axis::Rows, Axis::Columns),
-                     testing::Values(EndPixelCase{"EdgeBefore", Mode::EdgePixel, true},
-                                     EndPixelCase{"EdgeAfter", Mode::EdgePixel, false},
-                                     EndPixelCase{"FoldBefore", Mode::Fold, true},
-                                     EndPixelCase{"FoldAfter", Mode::Fold, false})),
-    [](const testing::TestParamInfo<std::tuple<Axis, EndPixelCase>>& info) {
-        return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") +
-               std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(EdgeAndFold, EndPixelTest,
+                         testing::Combine(testing::Values(Axis::Rows, Axis::Columns),
+                                          testing::Values(EndPixelCase{"EdgeBefore", Mode::EdgePixel, true},
+                                                          EndPixelCase{"EdgeAfter", Mode::EdgePixel, false},
+                                                          EndPixelCase{"FoldBefore", Mode::Fold, true},
+                                                          EndPixelCase{"FoldAfter", Mode::Fold, false})),
+                         [](const testing::TestParamInfo<std::tuple<Axis, EndPixelCase>>& info) {
+                             return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") +
+                                    std::get<1>(info.param).name;
+                         });
 
 // ---- A line one pixel long ----
 
@@ -253,8 +249,8 @@ TEST_P(OnePixelLineTest, StaysInsideTheLine) {
     const OnePixelCase& c = std::get<1>(GetParam());
     LineImage image = MakeLineImage(axis, 1);
     const PixelBGRA only{255, 255, 255, 255};
-    const std::size_t index = axis == Axis::Rows ? static_cast<std::size_t>(image.y) * image.w
-                                                 : static_cast<std::size_t>(image.x);
+    const std::size_t index =
+        axis == Axis::Rows ? static_cast<std::size_t>(image.y) * image.w : static_cast<std::size_t>(image.x);
     image.pixels[index] = only;
     const PixelBGRA expected = c.selfBlend ? BlendPixels(only, 1.0 - c.p, only) : only;
     EXPECT_EQ(Sample(axis, image, c.p, c.mode), expected);
@@ -272,8 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                                      OnePixelCase{"RepeatOutsideAfter", Mode::Repeat, 1.0, false},
                                      OnePixelCase{"FoldOutsideAfter", Mode::Fold, 1.0, false})),
     [](const testing::TestParamInfo<std::tuple<Axis, OnePixelCase>>& info) {
-        return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") +
-               std::get<1>(info.param).name;
+        return std::string(std::get<0>(info.param) == Axis::Rows ? "Row_" : "Column_") + std::get<1>(info.param).name;
     });
 
 TEST(Samplers, FillWithoutAlphaFadesIntoAnOpaqueFirstPixel) {

@@ -25,9 +25,7 @@ TEST(ComposeExceptionMessage, JoinsFixedMessageAndTextWithTwoLineBreaks) {
     EXPECT_EQ(Compose("abc"), kFixed + "\n\nabc");
 }
 
-TEST(ComposeExceptionMessage, NullTextGivesFixedMessageAlone) {
-    EXPECT_EQ(Compose(nullptr), kFixed);
-}
+TEST(ComposeExceptionMessage, NullTextGivesFixedMessageAlone) { EXPECT_EQ(Compose(nullptr), kFixed); }
 
 struct CutCase {
     const char* name;
@@ -52,11 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"DoubleByteEndsAtLimit", std::string(kRoom - 2, 'c') + "\x83\x5c" + "d", kRoom},
                       // A double-byte character that would cross the limit is left out whole.
                       CutCase{"DoubleByteAcrossLimit", std::string(kRoom - 1, 'e') + "\x83\x5c" + "f", kRoom - 1},
-                      CutCase{"AllDoubleByte", [] {
+                      CutCase{"AllDoubleByte",
+                              [] {
                                   std::string s;
                                   for (int i = 0; i < 300; ++i) s += "\x82\xa0";
                                   return s;
-                              }(), kRoom - kRoom % 2}),
+                              }(),
+                              kRoom - kRoom % 2}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return info.param.name; });
 
 // Capacities too small for the fixed message or the line breaks: the result
@@ -85,22 +85,22 @@ TEST_P(ComposeSmallCapacityTest, GivesPrefixOfFullMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Capacities, ComposeSmallCapacityTest,
-    ::testing::Values(
-        SmallCapacityCase{"SingleByteFixedCut", 4, "abcdef", "x", "abc"},
-        // Two double-byte characters and a byte: not even the first fits.
-        SmallCapacityCase{"FirstCharacterTooWide", 2, "\x96\x96\x96\x96\x01", "", ""},
-        // Room for 42 bytes of a 45-byte fixed text whose byte 41 starts a
-        // double-byte character: the text stops before it and the line
-        // breaks must not follow.
-        SmallCapacityCase{"FixedCutBeforeDoubleByte", 43, kLeadAt41, "\xce", kLeadAt41.substr(0, 41)},
-        SmallCapacityCase{"OneLineBreakFits", 47, kLeadAt41, "abc", kLeadAt41 + "\n"},
-        SmallCapacityCase{"NoTextAfterLineBreaks", 48, kLeadAt41, "abc", kLeadAt41 + "\n\n"},
-        SmallCapacityCase{"CapacityOneIsEmpty", 1, "abc", "x", ""}),
+    ::testing::Values(SmallCapacityCase{"SingleByteFixedCut", 4, "abcdef", "x", "abc"},
+                      // Two double-byte characters and a byte: not even the first fits.
+                      SmallCapacityCase{"FirstCharacterTooWide", 2, "\x96\x96\x96\x96\x01", "", ""},
+                      // Room for 42 bytes of a 45-byte fixed text whose byte 41 starts a
+                      // double-byte character: the text stops before it and the line
+                      // breaks must not follow.
+                      SmallCapacityCase{"FixedCutBeforeDoubleByte", 43, kLeadAt41, "\xce", kLeadAt41.substr(0, 41)},
+                      SmallCapacityCase{"OneLineBreakFits", 47, kLeadAt41, "abc", kLeadAt41 + "\n"},
+                      SmallCapacityCase{"NoTextAfterLineBreaks", 48, kLeadAt41, "abc", kLeadAt41 + "\n\n"},
+                      SmallCapacityCase{"CapacityOneIsEmpty", 1, "abc", "x", ""}),
     [](const ::testing::TestParamInfo<SmallCapacityCase>& info) { return info.param.name; });
 
 TEST(IsCp932LeadByte, RecognisesTheTwoLeadRanges) {
     for (int b : {0x81, 0x9f, 0xe0, 0xfc}) EXPECT_TRUE(IsCp932LeadByte(static_cast<unsigned char>(b))) << b;
-    for (int b : {0x00, 0x5c, 0x80, 0xa0, 0xdf, 0xfd}) EXPECT_FALSE(IsCp932LeadByte(static_cast<unsigned char>(b))) << b;
+    for (int b : {0x00, 0x5c, 0x80, 0xa0, 0xdf, 0xfd})
+        EXPECT_FALSE(IsCp932LeadByte(static_cast<unsigned char>(b))) << b;
 }
 
 }  // namespace

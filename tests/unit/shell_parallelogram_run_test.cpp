@@ -48,16 +48,15 @@ TEST_P(ResolveFillColourTest, AsksTheHostOnlyForColourModes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, ResolveFillColourTest,
-    ::testing::Values(
-        FillCase{"DrawingColour", 4, 0, true, {1}, {10, 20, 30, 40}},
-        FillCase{"DrawingColourTransparent", 4, 1, true, {1}, {10, 20, 30, 0}},
-        FillCase{"BackgroundColourOpaque", 5, 0, true, {3}, {10, 20, 30, 40}},
-        FillCase{"BackgroundColourTransparent", 5, 7, true, {3}, {10, 20, 30, 0}},
-        FillCase{"NoAnswerDrawingIsOpaqueBlack", 4, 0, false, {1}, {0, 0, 0, 255}},
-        FillCase{"NoAnswerBackgroundIsOpaqueWhite", 5, 0, false, {3}, {255, 255, 255, 255}},
-        FillCase{"NoAnswerBackgroundTransparent", 5, 1, false, {3}, {255, 255, 255, 0}},
-        FillCase{"RepeatAsksNothing", 2, 0, true, {}, {0, 0, 0, 0}},
-        FillCase{"EdgePixelAsksNothing", 0, 1, true, {}, {0, 0, 0, 0}}),
+    ::testing::Values(FillCase{"DrawingColour", 4, 0, true, {1}, {10, 20, 30, 40}},
+                      FillCase{"DrawingColourTransparent", 4, 1, true, {1}, {10, 20, 30, 0}},
+                      FillCase{"BackgroundColourOpaque", 5, 0, true, {3}, {10, 20, 30, 40}},
+                      FillCase{"BackgroundColourTransparent", 5, 7, true, {3}, {10, 20, 30, 0}},
+                      FillCase{"NoAnswerDrawingIsOpaqueBlack", 4, 0, false, {1}, {0, 0, 0, 255}},
+                      FillCase{"NoAnswerBackgroundIsOpaqueWhite", 5, 0, false, {3}, {255, 255, 255, 255}},
+                      FillCase{"NoAnswerBackgroundTransparent", 5, 1, false, {3}, {255, 255, 255, 0}},
+                      FillCase{"RepeatAsksNothing", 2, 0, true, {}, {0, 0, 0, 0}},
+                      FillCase{"EdgePixelAsksNothing", 0, 1, true, {}, {0, 0, 0, 0}}),
     [](const ::testing::TestParamInfo<FillCase>& info) { return info.param.name; });
 
 // ----------------------------------------------------------------- clipping
@@ -124,8 +123,8 @@ protected:
     void TearDown() override { progressLog = nullptr; }
 
     bool Run(const ProcessRect* rect, int width = kWidth, int height = kHeight) {
-        return RunShearPass(source.data(), destination.data(), rect, width, height,
-                            ProgressSink{0, RecordProgress}, settings);
+        return RunShearPass(source.data(), destination.data(), rect, width, height, ProgressSink{0, RecordProgress},
+                            settings);
     }
     bool DestinationUntouched() const {
         for (const PixelBGRA& p : destination)
@@ -157,8 +156,10 @@ TEST_F(RunShearPassTest, NothingRunsForNullRectNullImagesOrEmptySizes) {
     EXPECT_FALSE(Run(nullptr));
     EXPECT_FALSE(Run(&rect, 0, kHeight));
     EXPECT_FALSE(Run(&rect, kWidth, -1));
-    EXPECT_FALSE(RunShearPass(nullptr, destination.data(), &rect, kWidth, kHeight, ProgressSink{0, RecordProgress}, settings));
-    EXPECT_FALSE(RunShearPass(source.data(), nullptr, &rect, kWidth, kHeight, ProgressSink{0, RecordProgress}, settings));
+    EXPECT_FALSE(
+        RunShearPass(nullptr, destination.data(), &rect, kWidth, kHeight, ProgressSink{0, RecordProgress}, settings));
+    EXPECT_FALSE(
+        RunShearPass(source.data(), nullptr, &rect, kWidth, kHeight, ProgressSink{0, RecordProgress}, settings));
     settings.shape = 6;
     EXPECT_FALSE(Run(&rect));
     settings.shape = 1;

@@ -43,8 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
         BoundsCase{"OnlyOrigin", 4, 4, {{0, 0, 0}}, {0, 0, 1, 1}},
         BoundsCase{"Value254CountsAsSelected", 5, 5, {{4, 4, 254}}, {4, 4, 5, 5}},
         BoundsCase{"SeveralPixels", 6, 5, {{4, 1, 7}, {1, 3, 200}, {2, 2, 0}}, {1, 1, 5, 4}},
-        BoundsCase{"WholeImage", 3, 2, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}},
-                   {0, 0, 3, 2}},
+        BoundsCase{
+            "WholeImage", 3, 2, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {0, 1, 0}, {1, 1, 0}, {2, 1, 0}}, {0, 0, 3, 2}},
         BoundsCase{"ZeroWidthScansNothing", 0, 5, {}, {0, 5, 1, 1}},
         BoundsCase{"NegativeHeightScansNothing", 5, -2, {}, {5, -2, 1, 1}}),
     [](const ::testing::TestParamInfo<BoundsCase>& info) { return info.param.name; });

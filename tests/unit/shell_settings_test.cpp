@@ -14,10 +14,10 @@ const char kIni[] = "knfilters.ini";
 
 struct PathCase {
     const char* name;
-    std::string module;     // the module file name as the platform reports it
+    std::string module;  // the module file name as the platform reports it
     std::size_t capacity;
-    bool dbcs;              // the path is in code page 932
-    const char* expected;   // null: refused
+    bool dbcs;             // the path is in code page 932
+    const char* expected;  // null: refused
 };
 
 class ReplaceFileNameTest : public ::testing::TestWithParam<PathCase> {};
@@ -28,8 +28,7 @@ TEST_P(ReplaceFileNameTest, PlacesSettingsFileBesideModule) {
     std::string buffer(c.capacity + 8, '#');
     std::memcpy(&buffer[0], c.module.c_str(), std::min(c.module.size() + 1, c.capacity));
     const std::size_t length = std::min(c.module.size(), c.capacity);
-    const bool ok = ReplaceFileNameInPath(&buffer[0], c.capacity, length, kIni,
-                                          c.dbcs ? IsCp932LeadByte : nullptr);
+    const bool ok = ReplaceFileNameInPath(&buffer[0], c.capacity, length, kIni, c.dbcs ? IsCp932LeadByte : nullptr);
     EXPECT_EQ(buffer.substr(c.capacity), std::string(8, '#'));
     if (c.expected == nullptr) {
         EXPECT_FALSE(ok);
@@ -45,14 +44,14 @@ const std::string kLongDir = "C:\\" + std::string(240, 'd') + "\\";
 INSTANTIATE_TEST_SUITE_P(
     Paths, ReplaceFileNameTest,
     ::testing::Values(
-        PathCase{"Plain", "C:\\Host\\Plugins\\parallelogram.dll", 260, false,
-                 "C:\\Host\\Plugins\\knfilters.ini"},
+        PathCase{"Plain", "C:\\Host\\Plugins\\parallelogram.dll", 260, false, "C:\\Host\\Plugins\\knfilters.ini"},
         PathCase{"DriveRoot", "C:\\p.dll", 260, false, "C:\\knfilters.ini"},
         PathCase{"NoBackslashRefused", "parallelogram.dll", 260, false, nullptr},
         PathCase{"EmptyRefused", "", 260, false, nullptr},
         // 3 + 240 + 1 = 244 bytes of directory; "knfilters.ini" needs 14 more.
         PathCase{"JustFits", kLongDir + "x.dll", 258, false,
-                 "C:\\" "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
+                 "C:\\"
+                 "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
                  "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
                  "dddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddddd"
                  "\\knfilters.ini"},
@@ -96,18 +95,18 @@ RawSettingsValues Raw(int shape, int dimension, int mode, int transparent = 0, i
     return raw;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ApplySettingsValuesTest,
-    ::testing::Values(ValuesCase{"Defaults", Raw(0, 0, 0), true, true, 0, 0, 0},
-                      ValuesCase{"InRange", Raw(5, -37, 5, 2, 9), true, true, 5, -37, 5},
-                      ValuesCase{"ShapeSevenBecomesZero", Raw(7, 10, 1), true, true, 0, 10, 1},
-                      ValuesCase{"ShapeMinusOneBecomesZero", Raw(-1, 10, 1), true, true, 0, 10, 1},
-                      ValuesCase{"ModeSixBecomesZero", Raw(2, 10, 6), true, true, 2, 10, 0},
-                      ValuesCase{"Hundred", Raw(1, 100, 0), true, true, 1, 100, 0},
-                      ValuesCase{"MinusHundred", Raw(1, -100, 0), true, true, 1, -100, 0},
-                      ValuesCase{"HundredOneFails", Raw(1, 101, 0), true, false, 1, 101, 0},
-                      ValuesCase{"MinusHundredOneFails", Raw(1, -101, 0), true, false, 1, -101, 0},
-                      ValuesCase{"OutOfRangeKeptWithoutValidation", Raw(3, 150, 4), false, true, 3, 150, 4}),
-    [](const ::testing::TestParamInfo<ValuesCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Values, ApplySettingsValuesTest,
+                         ::testing::Values(ValuesCase{"Defaults", Raw(0, 0, 0), true, true, 0, 0, 0},
+                                           ValuesCase{"InRange", Raw(5, -37, 5, 2, 9), true, true, 5, -37, 5},
+                                           ValuesCase{"ShapeSevenBecomesZero", Raw(7, 10, 1), true, true, 0, 10, 1},
+                                           ValuesCase{"ShapeMinusOneBecomesZero", Raw(-1, 10, 1), true, true, 0, 10, 1},
+                                           ValuesCase{"ModeSixBecomesZero", Raw(2, 10, 6), true, true, 2, 10, 0},
+                                           ValuesCase{"Hundred", Raw(1, 100, 0), true, true, 1, 100, 0},
+                                           ValuesCase{"MinusHundred", Raw(1, -100, 0), true, true, 1, -100, 0},
+                                           ValuesCase{"HundredOneFails", Raw(1, 101, 0), true, false, 1, 101, 0},
+                                           ValuesCase{"MinusHundredOneFails", Raw(1, -101, 0), true, false, 1, -101, 0},
+                                           ValuesCase{"OutOfRangeKeptWithoutValidation", Raw(3, 150, 4), false, true, 3,
+                                                      150, 4}),
+                         [](const ::testing::TestParamInfo<ValuesCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -29,13 +29,12 @@ TEST_P(CopyBoundedTextTest, FillsExactlyLengthBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lengths, CopyBoundedTextTest,
-    ::testing::Values(CopyCase{"Transform", 0, ""},                        // nothing written
-                      CopyCase{"Transform", -3, ""},                       // negative: nothing
-                      CopyCase{"Transform", 5, "Trans"},                   // cut, no terminator
-                      CopyCase{"Transform", 9, "Transform"},               // exact: no terminator
+    ::testing::Values(CopyCase{"Transform", 0, ""},                                   // nothing written
+                      CopyCase{"Transform", -3, ""},                                  // negative: nothing
+                      CopyCase{"Transform", 5, "Trans"},                              // cut, no terminator
+                      CopyCase{"Transform", 9, "Transform"},                          // exact: no terminator
                       CopyCase{"Transform", 12, std::string("Transform\0\0\0", 12)},  // zero padded
-                      CopyCase{"", 3, std::string("\0\0\0", 3)},
-                      CopyCase{nullptr, 2, std::string("\0\0", 2)}),
+                      CopyCase{"", 3, std::string("\0\0\0", 3)}, CopyCase{nullptr, 2, std::string("\0\0", 2)}),
     [](const ::testing::TestParamInfo<CopyCase>& info) {
         return TextName(info.param.text) + "_Length" + NumberName(info.param.length);
     });

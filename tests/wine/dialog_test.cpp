@@ -94,14 +94,14 @@ void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // Opens the dialog over the image; returns RXF_Setup's result.
-std::int32_t RunDialog(const std::vector<PixelBGRA>& image, int width, int height,
-                       std::function<void(HWND)> drive, SetupFunction setup = nullptr) {
+std::int32_t RunDialog(const std::vector<PixelBGRA>& image, int width, int height, std::function<void(HWND)> drive,
+                       SetupFunction setup = nullptr) {
     driver = std::move(drive);
     driverRan = false;
     startTick = GetTickCount();
     timerId = SetTimer(nullptr, 0, 30, OnTimer);
-    const std::int32_t result = (setup != nullptr ? setup : setupExport)(
-        0, nullptr, image.empty() ? nullptr : image.data(), width, height);
+    const std::int32_t result =
+        (setup != nullptr ? setup : setupExport)(0, nullptr, image.empty() ? nullptr : image.data(), width, height);
     KillTimer(nullptr, timerId);
     EXPECT_TRUE(driverRan) << "the dialog never appeared";
     return result;
@@ -118,7 +118,9 @@ std::wstring Text(HWND dialog, int id) {
 }
 
 void SetEdit(HWND dialog, const wchar_t* text) { SetDlgItemTextW(dialog, IDC_DIMENSION_EDIT, text); }
-int SliderPos(HWND dialog) { return static_cast<int>(SendMessageW(Item(dialog, IDC_DIMENSION_SLIDER), TBM_GETPOS, 0, 0)); }
+int SliderPos(HWND dialog) {
+    return static_cast<int>(SendMessageW(Item(dialog, IDC_DIMENSION_SLIDER), TBM_GETPOS, 0, 0));
+}
 void Click(HWND dialog, int id) { SendMessageW(Item(dialog, id), BM_CLICK, 0, 0); }
 void Scroll(HWND dialog, int code, int position = 0) {
     SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(code, static_cast<WORD>(position)),
@@ -275,7 +277,8 @@ TEST_F(DialogTest, UpDownStepsTheEditAndTheSliderWithinMinusToPlusHundred) {
         for (const SpinCase& c : cases) {
             SetDlgItemInt(dialog, IDC_DIMENSION_EDIT, static_cast<UINT>(c.start), TRUE);
             ClickSpin(dialog, c.up);
-            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), std::to_wstring(c.expected)) << c.start << (c.up ? " up" : " down");
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), std::to_wstring(c.expected))
+                << c.start << (c.up ? " up" : " down");
             EXPECT_EQ(SliderPos(dialog), c.expected) << c.start << (c.up ? " up" : " down");
         }
         PressCancel(dialog);
@@ -290,19 +293,19 @@ struct EditCase {
 
 TEST_F(DialogTest, EditAcceptsOnlyValidDimensionsAndPutsTheLastOneBack) {
     const EditCase cases[] = {
-        {L"0", L"0", 0},         {L"00", L"35", 35},     {L"05", L"35", 35},
-        {L"-0", L"35", 35},      {L"-05", L"35", 35},    {L"100", L"100", 100},
-        {L"-100", L"-100", -100}, {L"101", L"35", 35},   {L"-101", L"35", 35},
-        {L"1000", L"35", 35},    {L"1234567890", L"35", 35}, {L" 5", L"35", 35},
-        {L"5 ", L"35", 35},      {L"+5", L"35", 35},     {L"-", L"35", 35},
-        {L"", L"35", 35},        {L"-35", L"-35", -35},  {L"12a", L"35", 35},
+        {L"0", L"0", 0},       {L"00", L"35", 35},    {L"05", L"35", 35},         {L"-0", L"35", 35},
+        {L"-05", L"35", 35},   {L"100", L"100", 100}, {L"-100", L"-100", -100},   {L"101", L"35", 35},
+        {L"-101", L"35", 35},  {L"1000", L"35", 35},  {L"1234567890", L"35", 35}, {L" 5", L"35", 35},
+        {L"5 ", L"35", 35},    {L"+5", L"35", 35},    {L"-", L"35", 35},          {L"", L"35", 35},
+        {L"-35", L"-35", -35}, {L"12a", L"35", 35},
     };
     RunDialog(image, 40, 30, [&](HWND dialog) {
         for (const EditCase& c : cases) {
             SetEdit(dialog, L"35");
             ASSERT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"35");
             SetEdit(dialog, c.typed);
-            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), c.shown) << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
+            EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), c.shown)
+                << "typed \"" << testing::PrintToString(std::wstring(c.typed)) << '"';
             EXPECT_EQ(SliderPos(dialog), c.value);
         }
         PressCancel(dialog);
@@ -318,10 +321,9 @@ struct ScrollCase {
 
 TEST_F(DialogTest, SliderCodesMoveTheValueWithinTheRange) {
     const ScrollCase cases[] = {
-        {100, TB_LINEDOWN, 0, 100}, {-100, TB_LINEUP, 0, -100}, {7, TB_LINEDOWN, 0, 8},
-        {7, TB_LINEUP, 0, 6},       {95, TB_PAGEDOWN, 0, 100},  {-95, TB_PAGEUP, 0, -100},
-        {20, TB_PAGEUP, 0, 10},     {0, TB_THUMBTRACK, -42, -42}, {0, TB_THUMBPOSITION, 77, 77},
-        {5, TB_TOP, 0, -100},       {5, TB_BOTTOM, 0, 100},     {5, TB_ENDTRACK, 0, 5},
+        {100, TB_LINEDOWN, 0, 100},    {-100, TB_LINEUP, 0, -100}, {7, TB_LINEDOWN, 0, 8}, {7, TB_LINEUP, 0, 6},
+        {95, TB_PAGEDOWN, 0, 100},     {-95, TB_PAGEUP, 0, -100},  {20, TB_PAGEUP, 0, 10}, {0, TB_THUMBTRACK, -42, -42},
+        {0, TB_THUMBPOSITION, 77, 77}, {5, TB_TOP, 0, -100},       {5, TB_BOTTOM, 0, 100}, {5, TB_ENDTRACK, 0, 5},
     };
     RunDialog(image, 40, 30, [&](HWND dialog) {
         for (const ScrollCase& c : cases) {
@@ -382,8 +384,9 @@ TEST_F(DialogTest, OkWritesTheFiveKeysInOrderIntoANewFile) {
 }
 
 TEST_F(DialogTest, OkKeepsEverythingElseInTheFile) {
-    WriteIni("[Other]\r\nkeep=yes\r\n[Parallelogram]\r\nfavourite=blue\r\ndimension=12\r\n"
-             "shape=5\r\n");
+    WriteIni(
+        "[Other]\r\nkeep=yes\r\n[Parallelogram]\r\nfavourite=blue\r\ndimension=12\r\n"
+        "shape=5\r\n");
     const std::int32_t result = RunDialog(image, 40, 30, [](HWND dialog) {
         EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHAPE_RIGHT), BST_CHECKED);
         EXPECT_EQ(Text(dialog, IDC_DIMENSION_EDIT), L"12");
@@ -475,8 +478,7 @@ TEST_F(DialogTest, ASmallImageIsCentredWithTheOddMarginRightAndBelow) {
         Click(dialog, IDC_PREVIEW_CHECK);  // a synchronous redraw of the unchanged image
         const PaneShot now = ReadPane(dialog);
         ExpectedPane expected(now.width, now.height);
-        RenderUnchanged(expected, PreviewImage{translucent.data(), w, h},
-                        PreviewWindow{{1, 1}, {0, 0}, {w, h}});
+        RenderUnchanged(expected, PreviewImage{translucent.data(), w, h}, PreviewWindow{{1, 1}, {0, 0}, {w, h}});
         ExpectPaneEquals(now, expected);
         PressCancel(dialog);
     });
@@ -491,8 +493,7 @@ TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
         auto drag = [&](int fromX, int fromY, int toX, int toY) {
             SendMessageW(pane, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fromX, fromY));
             EXPECT_EQ(GetCapture(), pane);
-            SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON,
-                         MAKELPARAM(static_cast<WORD>(toX), static_cast<WORD>(toY)));
+            SendMessageW(pane, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<WORD>(toX), static_cast<WORD>(toY)));
             SendMessageW(pane, WM_LBUTTONUP, 0, MAKELPARAM(static_cast<WORD>(toX), static_cast<WORD>(toY)));
             EXPECT_EQ(GetCapture(), nullptr);
         };
@@ -508,8 +509,7 @@ TEST_F(DialogTest, DraggingPansALargeImageAndStopsAtItsEdges) {
         drag(10, 10, 100, 100);  // past the top-left corner
         EXPECT_EQ(shownAtOrigin(), (std::pair<int, int>(0, 0)));
         drag(60, 60, -1000, -1000);  // past the bottom-right corner (captured, negative)
-        EXPECT_EQ(shownAtOrigin(),
-                  (std::pair<int, int>((w - first.width) & 0xFF, (h - first.height) & 0xFF)));
+        EXPECT_EQ(shownAtOrigin(), (std::pair<int, int>((w - first.width) & 0xFF, (h - first.height) & 0xFF)));
         const PaneShot last = ReadPane(dialog);
         const PixelBGRA corner = last.At(last.width - 1, last.height - 1);
         EXPECT_EQ(corner.blue, (w - 1) & 0xFF);
@@ -589,34 +589,37 @@ PaneShot ExpectedErrorText(HWND dialog, const PaneShot& underneath, int error) {
 
 TEST_F(DialogTest, APaneInItsErrorStateShowsTheErrorTextAndIsDisabled) {
     WriteIni("[Parallelogram]\r\nshape=1\r\ndimension=40\r\npreview=1\r\n");
-    RunDialog(image, 40, 30, [](HWND dialog) {
-        HWND pane = Item(dialog, IDC_PREVIEW_PANE);
-        EXPECT_TRUE(IsWindowEnabled(pane));
-        // The hook makes the next rendering write one pixel outside the pane.
-        SendMessageW(dialog, kHookFailPaneMessage, 0, 0);
-        MarkPane(dialog);
-        Click(dialog, IDC_SHAPE_BOTTOM);
-        EXPECT_FALSE(PaneRedrawn(dialog)) << "the failing frame is not shown";
-        EXPECT_FALSE(IsWindowEnabled(pane));
-        // From now on every redraw shows the text over what was there.
-        for (int shape : {IDC_SHAPE_LEFT_AND_RIGHT, IDC_SHAPE_TOP_AND_BOTTOM}) {
+    RunDialog(
+        image, 40, 30,
+        [](HWND dialog) {
+            HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+            EXPECT_TRUE(IsWindowEnabled(pane));
+            // The hook makes the next rendering write one pixel outside the pane.
+            SendMessageW(dialog, kHookFailPaneMessage, 0, 0);
             MarkPane(dialog);
-            const PaneShot marked = ReadPane(dialog);
-            Click(dialog, shape);
-            const PaneShot shown = ReadPane(dialog);
-            const PaneShot expected = ExpectedErrorText(dialog, marked, 6);
-            ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
-            int differing = 0, text = 0;
-            for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
-                const int x = static_cast<int>(i) % shown.width, y = static_cast<int>(i) / shown.width;
-                if (shown.At(x, y) != expected.At(x, y)) ++differing;
-                if (marked.At(x, y) != expected.At(x, y)) ++text;
+            Click(dialog, IDC_SHAPE_BOTTOM);
+            EXPECT_FALSE(PaneRedrawn(dialog)) << "the failing frame is not shown";
+            EXPECT_FALSE(IsWindowEnabled(pane));
+            // From now on every redraw shows the text over what was there.
+            for (int shape : {IDC_SHAPE_LEFT_AND_RIGHT, IDC_SHAPE_TOP_AND_BOTTOM}) {
+                MarkPane(dialog);
+                const PaneShot marked = ReadPane(dialog);
+                Click(dialog, shape);
+                const PaneShot shown = ReadPane(dialog);
+                const PaneShot expected = ExpectedErrorText(dialog, marked, 6);
+                ASSERT_EQ(shown.pixels.size(), expected.pixels.size());
+                int differing = 0, text = 0;
+                for (std::size_t i = 0; i < shown.pixels.size(); ++i) {
+                    const int x = static_cast<int>(i) % shown.width, y = static_cast<int>(i) / shown.width;
+                    if (shown.At(x, y) != expected.At(x, y)) ++differing;
+                    if (marked.At(x, y) != expected.At(x, y)) ++text;
+                }
+                EXPECT_EQ(differing, 0) << "after clicking " << shape;
+                EXPECT_GT(text, 0) << "the error text draws something";
             }
-            EXPECT_EQ(differing, 0) << "after clicking " << shape;
-            EXPECT_GT(text, 0) << "the error text draws something";
-        }
-        PressCancel(dialog);
-    }, hookedSetupExport);
+            PressCancel(dialog);
+        },
+        hookedSetupExport);
 }
 
 TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
@@ -633,8 +636,7 @@ TEST_F(DialogTest, ShearedPreviewFollowsTheMaskAndTheTransparentRule) {
         ExpectedPane expected(shot.width, shot.height);
         const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
         const PreviewShear shear{{8, 5, 30, 25}, mask.data(), 1, 100, UndefinedAreaPolicy{3, {}, 1}};
-        RenderRowShear(expected, PreviewImage{image.data(), w, h},
-                       PreviewWindow{destination, {0, 0}, {w, h}}, shear);
+        RenderRowShear(expected, PreviewImage{image.data(), w, h}, PreviewWindow{destination, {0, 0}, {w, h}}, shear);
         ExpectPaneEquals(shot, expected);
         // Unselected: unchanged.  Top row of the selection at 100%: shifted a
         // whole width to the left, so outside the image: bare checkerboard.
@@ -655,10 +657,9 @@ TEST_F(DialogTest, ColourModesUseTheHostsColours) {
         const PaneShot shot = ReadPane(dialog);
         ExpectedPane expected(shot.width, shot.height);
         const PreviewPoint destination{(shot.width - w) / 2, (shot.height - h) / 2};
-        const PreviewShear shear{{0, 0, w, h}, nullptr, 3, -60,
-                                 UndefinedAreaPolicy{5, host.background, 0}};
-        RenderColumnShear(expected, PreviewImage{image.data(), w, h},
-                          PreviewWindow{destination, {0, 0}, {w, h}}, shear);
+        const PreviewShear shear{{0, 0, w, h}, nullptr, 3, -60, UndefinedAreaPolicy{5, host.background, 0}};
+        RenderColumnShear(expected, PreviewImage{image.data(), w, h}, PreviewWindow{destination, {0, 0}, {w, h}},
+                          shear);
         ExpectPaneEquals(shot, expected);
         PressCancel(dialog);
     });
@@ -668,13 +669,18 @@ TEST_F(DialogTest, ColourModesUseTheHostsColours) {
 
 extern "C" std::int32_t WINAPI RXF_QueryClientInfo(std::int32_t code, void* data) {
     switch (code) {
-    case QueryDrawingColour: *static_cast<PixelBGRA*>(data) = host.drawing; return 1;
-    case QueryBackgroundColour: *static_cast<PixelBGRA*>(data) = host.background; return 1;
-    case QuerySelectionMask:
-        if (host.mask == nullptr) return 0;
-        *static_cast<const std::uint8_t**>(data) = host.mask;
-        return 1;
-    default: return 0;
+        case QueryDrawingColour:
+            *static_cast<PixelBGRA*>(data) = host.drawing;
+            return 1;
+        case QueryBackgroundColour:
+            *static_cast<PixelBGRA*>(data) = host.background;
+            return 1;
+        case QuerySelectionMask:
+            if (host.mask == nullptr) return 0;
+            *static_cast<const std::uint8_t**>(data) = host.mask;
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -708,10 +714,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load the plug-ins from %s\n", pluginDirectory.c_str());
         return 2;
     }
-    setupExport = reinterpret_cast<SetupFunction>(
-        reinterpret_cast<void*>(GetProcAddress(pluginModule, "RXF_Setup")));
-    hookedSetupExport = reinterpret_cast<SetupFunction>(
-        reinterpret_cast<void*>(GetProcAddress(hookedModule, "RXF_Setup")));
+    setupExport = reinterpret_cast<SetupFunction>(reinterpret_cast<void*>(GetProcAddress(pluginModule, "RXF_Setup")));
+    hookedSetupExport =
+        reinterpret_cast<SetupFunction>(reinterpret_cast<void*>(GetProcAddress(hookedModule, "RXF_Setup")));
     if (setupExport == nullptr || hookedSetupExport == nullptr) return 2;
 
     const int result = RUN_ALL_TESTS();

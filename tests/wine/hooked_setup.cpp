@@ -36,8 +36,7 @@ private:
 
 }  // namespace
 
-std::int32_t ParallelogramFilter::Setup(HWND window, const PixelBGRA* source, std::int32_t width,
-                                        std::int32_t height) {
+std::int32_t ParallelogramFilter::Setup(HWND window, const PixelBGRA* source, std::int32_t width, std::int32_t height) {
     if (height == kHookThrowStandardHeight) {
         throw std::runtime_error(reinterpret_cast<const char*>(source));
     }

@@ -13,7 +13,7 @@ class NoQueryHostTest : public ::testing::Test {
 protected:
     PluginCopy plugin;
     MessageBoxCloser closer;
-    std::vector<PixelBGRA> source{PixelBGRA{1, 2, 3, 255}, PixelBGRA{4, 5, 6, 255}, PixelBGRA{7, 8, 9, 255},
+    std::vector<PixelBGRA> source{PixelBGRA{1, 2, 3, 255},    PixelBGRA{4, 5, 6, 255},    PixelBGRA{7, 8, 9, 255},
                                   PixelBGRA{10, 11, 12, 255}, PixelBGRA{13, 14, 15, 255}, PixelBGRA{16, 17, 18, 255},
                                   PixelBGRA{19, 20, 21, 255}, PixelBGRA{22, 23, 24, 255}};
     std::vector<PixelBGRA> destination = std::vector<PixelBGRA>(8, PixelBGRA{7, 7, 7, 7});

@@ -48,10 +48,10 @@ protected:
                                        static_cast<std::uint8_t>(i * 3), 255});
         destination.assign(source.size(), kUntouched);
     }
-    std::int32_t Execute(const ProcessRect* rect, std::int32_t index = 0,
-                         ProgressCallback callback = RecordProgress, ProgressUserData userData = 0x1234) {
-        return plugin->execute(index, nullptr, source.data(), destination.data(), 0, rect, 0, width,
-                               height, callback, userData);
+    std::int32_t Execute(const ProcessRect* rect, std::int32_t index = 0, ProgressCallback callback = RecordProgress,
+                         ProgressUserData userData = 0x1234) {
+        return plugin->execute(index, nullptr, source.data(), destination.data(), 0, rect, 0, width, height, callback,
+                               userData);
     }
     std::int32_t ExecuteWhole(std::int32_t index = 0) {
         const ProcessRect rect{0, 0, width, height};
@@ -123,15 +123,14 @@ const std::string kMenu = "Parallelogram...|平行四辺形...";
 
 INSTANTIATE_TEST_SUITE_P(
     Buffers, GetNameTest,
-    ::testing::Values(
-        NameCase{"LengthZero", 0, 0, 0, "", ""},
-        NameCase{"Five", 0, 5, 5, "Trans", "Paral"},
-        NameCase{"ExactNoTerminator", 0, 14, 30, kCategory, kMenu},
-        NameCase{"OneMoreTerminated", 0, 15, 31, kCategory + '\0', kMenu + '\0'},
-        NameCase{"LongerZeroPadded", 0, 20, 40, kCategory + std::string(6, '\0'), kMenu + std::string(10, '\0')},
-        NameCase{"IndexOne", 1, 6, 7, std::string(6, '\0'), std::string(7, '\0')},
-        NameCase{"IndexMinusOne", -1, 6, 7, std::string(6, '\0'), std::string(7, '\0')},
-        NameCase{"IndexSeven", 7, 6, 7, std::string(6, '\0'), std::string(7, '\0')}),
+    ::testing::Values(NameCase{"LengthZero", 0, 0, 0, "", ""}, NameCase{"Five", 0, 5, 5, "Trans", "Paral"},
+                      NameCase{"ExactNoTerminator", 0, 14, 30, kCategory, kMenu},
+                      NameCase{"OneMoreTerminated", 0, 15, 31, kCategory + '\0', kMenu + '\0'},
+                      NameCase{"LongerZeroPadded", 0, 20, 40, kCategory + std::string(6, '\0'),
+                               kMenu + std::string(10, '\0')},
+                      NameCase{"IndexOne", 1, 6, 7, std::string(6, '\0'), std::string(7, '\0')},
+                      NameCase{"IndexMinusOne", -1, 6, 7, std::string(6, '\0'), std::string(7, '\0')},
+                      NameCase{"IndexSeven", 7, 6, 7, std::string(6, '\0'), std::string(7, '\0')}),
     [](const ::testing::TestParamInfo<NameCase>& info) { return info.param.name; });
 
 TEST_F(PluginTest, SetupWithInvalidIndexReturnsZeroAndShowsNothing) {
@@ -182,15 +181,39 @@ INSTANTIATE_TEST_SUITE_P(
         // Inside out in the direction of the lines: one report per line, no
         // pixel written, whatever the undefined area.
         ProgressCase{"RightBeforeLeftEdge", kRows, 0, 8, 8, {5, 0, 2, 3}, {0, 0, 3333, 6666, 10000}, false},
-        ProgressCase{"RightBeforeLeftDrawing", {"shape=0", "dimension=50", "undefarea=4"}, 0, 8, 8,
-                     {5, 0, 2, 3}, {0, 0, 3333, 6666, 10000}, false},
-        ProgressCase{"RightBeforeLeftBackground", {"shape=0", "dimension=50", "undefarea=5"}, 0, 8, 8,
-                     {5, 0, 2, 3}, {0, 0, 3333, 6666, 10000}, false},
-        ProgressCase{"BottomAboveTop", {"shape=3", "dimension=50", "undefarea=4"}, 0, 8, 8,
-                     {0, 5, 3, 2}, {0, 0, 3333, 6666, 10000}, false},
+        ProgressCase{"RightBeforeLeftDrawing",
+                     {"shape=0", "dimension=50", "undefarea=4"},
+                     0,
+                     8,
+                     8,
+                     {5, 0, 2, 3},
+                     {0, 0, 3333, 6666, 10000},
+                     false},
+        ProgressCase{"RightBeforeLeftBackground",
+                     {"shape=0", "dimension=50", "undefarea=5"},
+                     0,
+                     8,
+                     8,
+                     {5, 0, 2, 3},
+                     {0, 0, 3333, 6666, 10000},
+                     false},
+        ProgressCase{"BottomAboveTop",
+                     {"shape=3", "dimension=50", "undefarea=4"},
+                     0,
+                     8,
+                     8,
+                     {0, 5, 3, 2},
+                     {0, 0, 3333, 6666, 10000},
+                     false},
         // Clipping turns it into {8, 0, 0, 3}.
-        ProgressCase{"ClippedInsideOut", {"shape=0", "dimension=50", "undefarea=5"}, 0, 8, 8,
-                     {10, 0, -5, 3}, {0, 0, 3333, 6666, 10000}, false}),
+        ProgressCase{"ClippedInsideOut",
+                     {"shape=0", "dimension=50", "undefarea=5"},
+                     0,
+                     8,
+                     8,
+                     {10, 0, -5, 3},
+                     {0, 0, 3333, 6666, 10000},
+                     false}),
     [](const ::testing::TestParamInfo<ProgressCase>& info) { return info.param.name; });
 
 TEST_F(PluginTest, NullCallbackReturnsZero) {
@@ -212,8 +235,8 @@ TEST_F(PluginTest, NullRectOrEmptyImageRunsNoPass) {
     plugin->WriteSettings(kRows);
     EXPECT_EQ(Execute(nullptr), 1);
     const ProcessRect rect{0, 0, 4, 2};
-    EXPECT_EQ(plugin->execute(0, nullptr, source.data(), destination.data(), 0, &rect, 0, 0, 2,
-                              RecordProgress, 0x1234), 1);
+    EXPECT_EQ(plugin->execute(0, nullptr, source.data(), destination.data(), 0, &rect, 0, 0, 2, RecordProgress, 0x1234),
+              1);
     EXPECT_EQ(plugin->execute(0, nullptr, nullptr, nullptr, 0, &rect, 0, 4, 2, RecordProgress, 0x1234), 1);
     EXPECT_EQ(ProgressDone(), (std::vector<std::int32_t>{0, 10000, 0, 10000, 0, 10000}));
     EXPECT_TRUE(DestinationUntouched());
@@ -263,11 +286,10 @@ TEST_P(SetupGuardTest, ShowsTheExceptionBoxAndReturnsZero) {
 // breaks, 454 of the exception's text.
 INSTANTIATE_TEST_SUITE_P(
     Exceptions, SetupGuardTest,
-    ::testing::Values(
-        GuardCase{"Standard", kHookThrowStandardHeight, "abc", kSetupFailed + "\n\nabc"},
-        GuardCase{"StandardWithLongText", kHookThrowStandardHeight, std::string(600, 'x'),
-                  kSetupFailed + "\n\n" + std::string(454, 'x')},
-        GuardCase{"OutsideTheStandardFamily", kHookThrowOtherHeight, "", kSetupFailed}),
+    ::testing::Values(GuardCase{"Standard", kHookThrowStandardHeight, "abc", kSetupFailed + "\n\nabc"},
+                      GuardCase{"StandardWithLongText", kHookThrowStandardHeight, std::string(600, 'x'),
+                                kSetupFailed + "\n\n" + std::string(454, 'x')},
+                      GuardCase{"OutsideTheStandardFamily", kHookThrowOtherHeight, "", kSetupFailed}),
     [](const ::testing::TestParamInfo<GuardCase>& info) { return info.param.name; });
 
 // ------------------------------------------------------ settings validation
@@ -344,12 +366,11 @@ TEST_P(ColourTest, FillComesFromTheHost) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, ColourTest,
-    ::testing::Values(
-        ColourCase{"DrawingTransparent", 4, 1, true, 1, {10, 20, 30, 0}},
-        ColourCase{"DrawingOpaque", 4, 0, true, 1, {10, 20, 30, 200}},
-        ColourCase{"BackgroundOpaque", 5, 0, true, 3, {40, 50, 60, 150}},
-        ColourCase{"DrawingUnansweredIsOpaqueBlack", 4, 0, false, 1, {0, 0, 0, 255}},
-        ColourCase{"BackgroundUnansweredIsOpaqueWhite", 5, 0, false, 3, {255, 255, 255, 255}}),
+    ::testing::Values(ColourCase{"DrawingTransparent", 4, 1, true, 1, {10, 20, 30, 0}},
+                      ColourCase{"DrawingOpaque", 4, 0, true, 1, {10, 20, 30, 200}},
+                      ColourCase{"BackgroundOpaque", 5, 0, true, 3, {40, 50, 60, 150}},
+                      ColourCase{"DrawingUnansweredIsOpaqueBlack", 4, 0, false, 1, {0, 0, 0, 255}},
+                      ColourCase{"BackgroundUnansweredIsOpaqueWhite", 5, 0, false, 3, {255, 255, 255, 255}}),
     [](const ::testing::TestParamInfo<ColourCase>& info) { return info.param.name; });
 
 TEST_F(PluginTest, RepeatAsksForNoColour) {
@@ -406,8 +427,8 @@ TEST_F(PluginTest, VersionBlockIsJapanese) {
     EXPECT_EQ(fixed->dwProductVersionLS, 0u);
 
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_TRUE(
+        VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_GE(length, 4u);
     EXPECT_EQ(translation[0], 0x0411);
     EXPECT_EQ(translation[1], 932);

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     // The texts are code page 932; under any other ANSI code page the tests
     // would compare bytes the user never sees as such.
     if (GetACP() != 932) {
-        std::fprintf(stderr, "the ANSI code page is %u, not 932: run with LC_ALL=ja_JP.UTF-8 and that locale installed\n",
+        std::fprintf(stderr,
+                     "the ANSI code page is %u, not 932: run with LC_ALL=ja_JP.UTF-8 and that locale installed\n",
                      GetACP());
         return 2;
     }

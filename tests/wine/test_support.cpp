@@ -91,8 +91,7 @@ LRESULT CALLBACK CloseBoxes(int code, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-MessageBoxCloser::MessageBoxCloser()
-    : hook(SetWindowsHookExA(WH_CBT, CloseBoxes, nullptr, GetCurrentThreadId())) {
+MessageBoxCloser::MessageBoxCloser() : hook(SetWindowsHookExA(WH_CBT, CloseBoxes, nullptr, GetCurrentThreadId())) {
     currentHook = hook;
 }
 
@@ -107,8 +106,8 @@ TempDirectory::TempDirectory(const char* tag) {
     static std::atomic<int> counter{0};
     char base[MAX_PATH] = {};
     GetTempPathA(sizeof base, base);
-    path = std::string(base) + "pg-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(counter++);
+    path =
+        std::string(base) + "pg-" + tag + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
@@ -143,8 +142,7 @@ void Find(HMODULE module, const char* name, Function& function) {
 
 }  // namespace
 
-PluginCopy::PluginCopy(const std::string& original, const std::string& name)
-    : directory("plugin"), fileName(name) {
+PluginCopy::PluginCopy(const std::string& original, const std::string& name) : directory("plugin"), fileName(name) {
     if (!CopyFileA(ToWindowsPath(original).c_str(), ModulePath().c_str(), FALSE)) return;
     module = LoadLibraryA(ModulePath().c_str());
     if (module == nullptr) return;

@@ -73,8 +73,7 @@ std::int32_t WINAPI RecordProgress(std::int32_t done, std::int32_t total, Progre
 // directory, loaded by path.
 class PluginCopy {
 public:
-    explicit PluginCopy(const std::string& original = ThePluginPath,
-                        const std::string& fileName = "parallelogram.dll");
+    explicit PluginCopy(const std::string& original = ThePluginPath, const std::string& fileName = "parallelogram.dll");
     ~PluginCopy();
     bool Loaded() const { return module != nullptr; }
     const std::string& Directory() const { return directory.Path(); }

@@ -25,8 +25,8 @@ struct Colour {
 
 Colour Mix(const Colour& under, const Colour& over, double coverage) {
     const double k = over.a * coverage;
-    return Colour{under.r + (over.r - under.r) * k, under.g + (over.g - under.g) * k,
-                  under.b + (over.b - under.b) * k, under.a};
+    return Colour{under.r + (over.r - under.r) * k, under.g + (over.g - under.g) * k, under.b + (over.b - under.b) * k,
+                  under.a};
 }
 
 // The fraction of pixel (x, y) for which `inside` holds.
@@ -56,12 +56,10 @@ Colour PixelAt(int x, int y) {
                 return dx * dx + dy * dy <= 55.0 * 55.0;
             }));
     // Rectangle with a dark frame.
-    c = Mix(c, Colour{0.1, 0.1, 0.15, 1.0}, Coverage(x, y, [](double px, double py) {
-                return px >= 40 && px < 170 && py >= 150 && py < 260;
-            }));
-    c = Mix(c, Colour{0.2, 0.75, 0.55, 1.0}, Coverage(x, y, [](double px, double py) {
-                return px >= 46 && px < 164 && py >= 156 && py < 254;
-            }));
+    c = Mix(c, Colour{0.1, 0.1, 0.15, 1.0},
+            Coverage(x, y, [](double px, double py) { return px >= 40 && px < 170 && py >= 150 && py < 260; }));
+    c = Mix(c, Colour{0.2, 0.75, 0.55, 1.0},
+            Coverage(x, y, [](double px, double py) { return px >= 46 && px < 164 && py >= 156 && py < 254; }));
     // Triangle.
     c = Mix(c, Colour{0.85, 0.2, 0.45, 0.9}, Coverage(x, y, [](double px, double py) {
                 // Vertices (230, 270), (370, 270), (300, 160).

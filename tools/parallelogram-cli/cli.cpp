@@ -24,7 +24,8 @@ struct Name {
     std::int32_t value;
 };
 
-const Name kShapeNames[] = {{"top-bottom", ValueOf(ShapeKind::TopAndBottom)}, {"top", ValueOf(ShapeKind::Top)},
+const Name kShapeNames[] = {{"top-bottom", ValueOf(ShapeKind::TopAndBottom)},
+                            {"top", ValueOf(ShapeKind::Top)},
                             {"bottom", ValueOf(ShapeKind::Bottom)},
                             {"left-right", ValueOf(ShapeKind::LeftAndRight)},
                             {"left", ValueOf(ShapeKind::Left)},
@@ -77,8 +78,8 @@ struct ShearProgress {
 std::int32_t PG_STDCALL OnShearProgress(std::int32_t done, std::int32_t total, ProgressUserData userData) {
     const auto& context = *reinterpret_cast<const ShearProgress*>(userData);
     if (total > 0) {
-        (*context.progress)(kDecodedAt + static_cast<int>(static_cast<std::int64_t>(done) *
-                                                          (kShearedAt - kDecodedAt) / total));
+        (*context.progress)(kDecodedAt +
+                            static_cast<int>(static_cast<std::int64_t>(done) * (kShearedAt - kDecodedAt) / total));
     }
     return 1;
 }
@@ -287,13 +288,14 @@ int ProcessFileOrThrow(const std::string& input, const std::string& output, cons
         return kExitFailure;
     }
     if (options.hasRect && !programs::RectInsideImage(options.rect, width, height)) {
-        *error = "--rect " + programs::RectText(options.rect) + " does not lie inside the " +
-                 std::to_string(width) + "x" + std::to_string(height) + " image " + Quoted(inputName);
+        *error = "--rect " + programs::RectText(options.rect) + " does not lie inside the " + std::to_string(width) +
+                 "x" + std::to_string(height) + " image " + Quoted(inputName);
         return kExitFailure;
     }
 
     Image source;
-    if (!DecodeImage(opened, inputName, [&](int percent) { report(percent * kDecodedAt / 100); }, &source, error)) {
+    if (!DecodeImage(
+            opened, inputName, [&](int percent) { report(percent * kDecodedAt / 100); }, &source, error)) {
         return kExitFailure;
     }
     report(kDecodedAt);
@@ -308,8 +310,9 @@ int ProcessFileOrThrow(const std::string& input, const std::string& output, cons
     int fd = -1;
     if (!writer.Open(&fd, error)) return kExitFailure;
     std::string problem;
-    if (!EncodeImage(std::move(result), &opened, suffix, fd,
-                     [&](int percent) { report(kShearedAt + percent * (1000 - kShearedAt) / 100); }, &problem)) {
+    if (!EncodeImage(
+            std::move(result), &opened, suffix, fd,
+            [&](int percent) { report(kShearedAt + percent * (1000 - kShearedAt) / 100); }, &problem)) {
         *error = "cannot write " + Quoted(output) + ": " + problem;
         return kExitFailure;
     }
@@ -370,10 +373,10 @@ int ProcessBatch(const Options& options, const FileProgress& progress,
     auto work = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
             std::string error = clashes[i];
-            const int status = error.empty()
-                                   ? ProcessFile(options.inputs[i], outputs[i], options,
-                                                 [&, i](int value) { update(i, value); }, &error)
-                                   : kExitFailure;
+            const int status = error.empty() ? ProcessFile(
+                                                   options.inputs[i], outputs[i], options,
+                                                   [&, i](int value) { update(i, value); }, &error)
+                                             : kExitFailure;
             update(i, 1000);
             if (status != kExitOk) {
                 std::lock_guard<std::mutex> hold(lock);

@@ -142,7 +142,8 @@ bool Prepare(Ref<VipsImage>& image) {
         return Apply(image, [](VipsImage* in, VipsImage** out) { return vips_bandjoin_const1(in, out, 255, nullptr); });
     }
     if (bands > 4) {
-        return Apply(image, [](VipsImage* in, VipsImage** out) { return vips_extract_band(in, out, 0, "n", 4, nullptr); });
+        return Apply(image,
+                     [](VipsImage* in, VipsImage** out) { return vips_extract_band(in, out, 0, "n", 4, nullptr); });
     }
     if (bands != 4) {
         vips_error("parallelogram", "%d colour channels after conversion to sRGB", bands);
@@ -275,8 +276,8 @@ bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error)
             *error = "cannot read standard input: " + LibraryProblem();
             return false;
         }
-        Ref<VipsImage> loaded(vips_image_new_from_source(source.object, "", "fail_on", VIPS_FAIL_ON_ERROR,
-                                                         "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+        Ref<VipsImage> loaded(vips_image_new_from_source(source.object, "", "fail_on", VIPS_FAIL_ON_ERROR, "access",
+                                                         VIPS_ACCESS_SEQUENTIAL, nullptr));
         return Finish(loaded, "standard input", {}, opened, error);
     }
     Ref<VipsImage> loaded(vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_ERROR, "access",
@@ -309,10 +310,11 @@ bool DecodeImage(const OpenedImage& opened, const std::string& name, const Perce
     // first, then turned there.
     const int orientation = vips_image_get_orientation(pipeline.object);
     if (orientation > 1 && orientation <= 8) {
-        if (!Apply(pipeline, [](VipsImage* in, VipsImage** out) {
-                *out = vips_image_copy_memory(in);
-                return *out == nullptr ? -1 : 0;
-            }) ||
+        if (!Apply(pipeline,
+                   [](VipsImage* in, VipsImage** out) {
+                       *out = vips_image_copy_memory(in);
+                       return *out == nullptr ? -1 : 0;
+                   }) ||
             !Apply(pipeline, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); })) {
             return fail();
         }
@@ -323,8 +325,8 @@ bool DecodeImage(const OpenedImage& opened, const std::string& name, const Perce
     const std::int32_t height = vips_image_get_height(pipeline.object);
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     image->pixels.resize(count);
-    Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), width, height,
-                                                     4, VIPS_FORMAT_UCHAR));
+    Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), width, height, 4,
+                                                     VIPS_FORMAT_UCHAR));
     if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
         image->pixels.clear();
         return fail();
@@ -401,14 +403,13 @@ bool EncodeImage(Image image, const OpenedImage* metadataFrom, const std::string
     programs::SwapRedAndBlue(image.pixels.data(), count);  // to RGBA, in place
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(image.pixels.data());
 
-    Ref<VipsImage> memory(vips_image_new_from_memory(rgba, count * sizeof(PixelBGRA), image.width, image.height, 4,
-                                                     VIPS_FORMAT_UCHAR));
+    Ref<VipsImage> memory(
+        vips_image_new_from_memory(rgba, count * sizeof(PixelBGRA), image.width, image.height, 4, VIPS_FORMAT_UCHAR));
     VipsImage* from = metadataFrom != nullptr ? metadataFrom->prepared() : nullptr;
     VipsImage* tagged = nullptr;
-    if (memory.object == nullptr ||
-        vips_copy(memory.object, &tagged, "interpretation", VIPS_INTERPRETATION_sRGB, "xres",
-                  from != nullptr ? vips_image_get_xres(from) : 1.0, "yres",
-                  from != nullptr ? vips_image_get_yres(from) : 1.0, nullptr) != 0) {
+    if (memory.object == nullptr || vips_copy(memory.object, &tagged, "interpretation", VIPS_INTERPRETATION_sRGB,
+                                              "xres", from != nullptr ? vips_image_get_xres(from) : 1.0, "yres",
+                                              from != nullptr ? vips_image_get_yres(from) : 1.0, nullptr) != 0) {
         *error = "cannot encode: " + LibraryProblem();
         return false;
     }

@@ -187,49 +187,49 @@ void OutputWriter::Discard() {
 
 bool OutputWriter::Open(int* fd, std::string* error) {
     switch (plan_.kind) {
-    case OutputPlan::Kind::StandardOutput:
-        fd_ = STDOUT_FILENO;
-        break;
-    case OutputPlan::Kind::Stream:
-        fd_ = open(plan_.path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) {
-            *error = "cannot write " + Quoted(plan_.path) + ": " + SystemError(errno);
-            return false;
+        case OutputPlan::Kind::StandardOutput:
+            fd_ = STDOUT_FILENO;
+            break;
+        case OutputPlan::Kind::Stream:
+            fd_ = open(plan_.path.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd_ < 0) {
+                *error = "cannot write " + Quoted(plan_.path) + ": " + SystemError(errno);
+                return false;
+            }
+            break;
+        case OutputPlan::Kind::File: {
+            // A short name, so that an output name of any allowed length works.
+            std::string pattern = plan_.directory + "/.pg-XXXXXX";
+            if (pattern.size() >= PATH_MAX) {
+                *error = "cannot write " + Quoted(plan_.path) + ": the path is too long";
+                return false;
+            }
+            std::vector<char> name(pattern.begin(), pattern.end());
+            name.push_back('\0');
+            // The signals wait while the file is created and entered in the
+            // handler's list, so that no moment leaves it unknown to the handler.
+            sigset_t cleanupSignals, previous;
+            sigemptyset(&cleanupSignals);
+            for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&cleanupSignals, signal);
+            pthread_sigmask(SIG_BLOCK, &cleanupSignals, &previous);
+            fd_ = mkostemp(name.data(), O_CLOEXEC);
+            const int savedErrno = errno;
+            if (fd_ >= 0) {
+                temporary_ = name.data();
+                slot_ = PublishTemporary(temporary_);
+            }
+            pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+            if (fd_ < 0) {
+                *error = "cannot create a file in " + Quoted(plan_.directory) + ": " + SystemError(savedErrno);
+                return false;
+            }
+            if (fchmod(fd_, plan_.mode) != 0) {
+                *error = "cannot set the permissions of the output: " + SystemError(errno);
+                Discard();
+                return false;
+            }
+            break;
         }
-        break;
-    case OutputPlan::Kind::File: {
-        // A short name, so that an output name of any allowed length works.
-        std::string pattern = plan_.directory + "/.pg-XXXXXX";
-        if (pattern.size() >= PATH_MAX) {
-            *error = "cannot write " + Quoted(plan_.path) + ": the path is too long";
-            return false;
-        }
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        // The signals wait while the file is created and entered in the
-        // handler's list, so that no moment leaves it unknown to the handler.
-        sigset_t cleanupSignals, previous;
-        sigemptyset(&cleanupSignals);
-        for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&cleanupSignals, signal);
-        pthread_sigmask(SIG_BLOCK, &cleanupSignals, &previous);
-        fd_ = mkostemp(name.data(), O_CLOEXEC);
-        const int savedErrno = errno;
-        if (fd_ >= 0) {
-            temporary_ = name.data();
-            slot_ = PublishTemporary(temporary_);
-        }
-        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        if (fd_ < 0) {
-            *error = "cannot create a file in " + Quoted(plan_.directory) + ": " + SystemError(savedErrno);
-            return false;
-        }
-        if (fchmod(fd_, plan_.mode) != 0) {
-            *error = "cannot set the permissions of the output: " + SystemError(errno);
-            Discard();
-            return false;
-        }
-        break;
-    }
     }
     *fd = fd_;
     return true;

@@ -170,8 +170,7 @@ bool WriteRgbaPng(const std::uint8_t* rgba, std::int32_t width, std::int32_t hei
 
     std::uint32_t adler = 1;
     for (const Band& band : bands) {
-        adler = static_cast<std::uint32_t>(
-            adler32_combine(adler, band.adler, static_cast<z_off_t>(band.filteredSize)));
+        adler = static_cast<std::uint32_t>(adler32_combine(adler, band.adler, static_cast<z_off_t>(band.filteredSize)));
     }
 
     Chunk header("IHDR", 13);

@@ -23,8 +23,8 @@ PixelBGRA Blend(PixelBGRA first, double t, PixelBGRA second) {
 // ---- amplitude and offset profiles ------------------------------------------
 
 double Amplitude(std::int32_t extent, std::int32_t dimension) {
-    const std::int32_t m = static_cast<std::int32_t>(static_cast<std::uint32_t>(extent) *
-                                                     static_cast<std::uint32_t>(dimension));
+    const std::int32_t m =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(extent) * static_cast<std::uint32_t>(dimension));
     return static_cast<double>(m) * 0.01;
 }
 
@@ -103,38 +103,57 @@ PixelBGRA Sample(const Line& line, Region region, std::int32_t mode, double p, P
     switch (region) {
         case kOutsideBefore:
             switch (mode) {
-                case 0: return line.First();
-                case 1: return line.Own();
-                case 2: return SampleInterior(line, p + nd);
-                case 3: return SampleInterior(line, -p - 1.0);
-                default: return fill;
+                case 0:
+                    return line.First();
+                case 1:
+                    return line.Own();
+                case 2:
+                    return SampleInterior(line, p + nd);
+                case 3:
+                    return SampleInterior(line, -p - 1.0);
+                default:
+                    return fill;
             }
         case kPartialBefore:
             switch (mode) {
-                case 0: return line.First();
-                case 1: return Blend(line.Own(), -p, line.First());
-                case 2: return Blend(line.Last(), -p, line.First());
-                case 3: return line.First();
-                default: return Blend(fill, -p, line.First());
+                case 0:
+                    return line.First();
+                case 1:
+                    return Blend(line.Own(), -p, line.First());
+                case 2:
+                    return Blend(line.Last(), -p, line.First());
+                case 3:
+                    return line.First();
+                default:
+                    return Blend(fill, -p, line.First());
             }
         case kPartialAfter:
             switch (mode) {
-                case 0: return line.Last();
-                case 1: return Blend(line.Last(), nd - p, line.Own());
-                case 2: return Blend(line.Last(), nd - p, line.First());
-                case 3: return line.Last();
-                default: return Blend(line.Last(), nd - p, fill);
+                case 0:
+                    return line.Last();
+                case 1:
+                    return Blend(line.Last(), nd - p, line.Own());
+                case 2:
+                    return Blend(line.Last(), nd - p, line.First());
+                case 3:
+                    return line.Last();
+                default:
+                    return Blend(line.Last(), nd - p, fill);
             }
         default:  // kOutsideAfter
             switch (mode) {
-                case 0: return line.Last();
-                case 1: return line.Own();
-                case 2: return SampleInterior(line, p - nd);
+                case 0:
+                    return line.Last();
+                case 1:
+                    return line.Own();
+                case 2:
+                    return SampleInterior(line, p - nd);
                 case 3: {
                     const std::int32_t twice = 2 * line.n;
                     return SampleInterior(line, static_cast<double>(twice) - p - 1.0);
                 }
-                default: return fill;
+                default:
+                    return fill;
             }
     }
 }
@@ -157,9 +176,8 @@ void Report(const ProgressSink& sink, std::int32_t line, std::int32_t count) {
 
 }  // namespace
 
-void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-               std::int32_t w, std::int32_t h, const ProgressSink& sink,
-               const ParallelogramSettings& settings) {
+void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w, std::int32_t h,
+               const ProgressSink& sink, const ParallelogramSettings& settings) {
     (void)h;
     const double A = Amplitude(rect.right - rect.left, settings.dimension);
     if (rect.top >= rect.bottom) return;
@@ -175,9 +193,8 @@ void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRec
     }
 }
 
-void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-                  std::int32_t w, std::int32_t h, const ProgressSink& sink,
-                  const ParallelogramSettings& settings) {
+void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w,
+                  std::int32_t h, const ProgressSink& sink, const ParallelogramSettings& settings) {
     const double A = Amplitude(rect.bottom - rect.top, settings.dimension);
     if (rect.left >= rect.right) return;
     const std::int32_t n = rect.right - rect.left;

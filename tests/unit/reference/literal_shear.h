@@ -13,12 +13,10 @@
 
 namespace literal {
 
-void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-               std::int32_t w, std::int32_t h, const ProgressSink& sink,
-               const ParallelogramSettings& settings);
+void ShearRows(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w, std::int32_t h,
+               const ProgressSink& sink, const ParallelogramSettings& settings);
 
-void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect,
-                  std::int32_t w, std::int32_t h, const ProgressSink& sink,
-                  const ParallelogramSettings& settings);
+void ShearColumns(const PixelBGRA* source, PixelBGRA* destination, const ProcessRect& rect, std::int32_t w,
+                  std::int32_t h, const ProgressSink& sink, const ParallelogramSettings& settings);
 
 }  // namespace literal
