@@ -2,6 +2,8 @@
 
 #include <vips/vips.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "programs/rgba_pixels.h"
+#include "tools/parallelogram-cli/png_chunk_check.h"
 #include "tools/parallelogram-cli/png_writer.h"
 
 namespace pgcli {
@@ -82,6 +85,62 @@ std::string LibraryProblem() {
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string DamagedMessage(const std::string& name, const std::string& problem) {
+    return Quoted(name) + " is damaged or truncated: " + problem;
+}
+
+// What is wrong with the chunks of the PNG file at `path`, read once more
+// from start to end; empty for a sound PNG and for anything else than a
+// regular PNG file.
+std::string PngFileProblem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::string();
+    struct stat status {};
+    PngChunkCheck check;
+    std::string problem;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        std::vector<std::uint8_t> block(std::size_t{1} << 18);
+        bool first = true;
+        for (;;) {
+            const ssize_t got = ::read(fd, block.data(), block.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                problem = std::strerror(errno);
+                break;
+            }
+            if (got == 0) {
+                problem = check.Problem();
+                break;
+            }
+            if (first && !StartsWithPngSignature(block.data(), static_cast<std::size_t>(got))) break;
+            first = false;
+            check.Feed(block.data(), static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    return problem;
+}
+
+// Everything from `fd` up to its end.
+bool ReadToEnd(int fd, std::vector<std::uint8_t>* bytes, std::string* problem) {
+    std::size_t used = 0;
+    for (;;) {
+        if (bytes->size() - used < (std::size_t{1} << 16)) {
+            bytes->resize(std::max<std::size_t>(bytes->size() * 2, std::size_t{1} << 20));
+        }
+        const ssize_t got = ::read(fd, bytes->data() + used, bytes->size() - used);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            *problem = std::strerror(errno);
+            return false;
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes->resize(used);
+    return true;
+}
 
 // Owns one reference to a libvips object.
 template <typename T>
@@ -266,39 +325,66 @@ void OpenedImage::Reset(VipsImage* prepared, std::int64_t width, std::int64_t he
     bytes_ = std::move(bytes);
 }
 
-bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error) {
+namespace {
+
+bool OpenHeldBytes(std::vector<std::uint8_t> bytes, const std::string& name, OpenedImage* opened,
+                   std::string* error) {
     if (!StartImageLibrary(error)) return false;
     TakeWarning();
-    if (path == "-") {
-        Ref<VipsSource> source(vips_source_new_from_descriptor(0));
-        if (source.object == nullptr) {
-            *error = "cannot read standard input: " + LibraryProblem();
+    Ref<VipsImage> loaded(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "fail_on", VIPS_FAIL_ON_ERROR,
+                                                     "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+    if (loaded.object != nullptr && StartsWithPngSignature(bytes.data(), bytes.size())) {
+        const std::string problem = PngChunkProblem(bytes.data(), bytes.size());
+        if (!problem.empty()) {
+            *error = DamagedMessage(name, problem);
             return false;
         }
-        Ref<VipsImage> loaded(vips_image_new_from_source(source.object, "", "fail_on", VIPS_FAIL_ON_ERROR,
-                                                         "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
-        return Finish(loaded, "standard input", {}, opened, error);
     }
+    return Finish(loaded, name, std::move(bytes), opened, error);
+}
+
+}  // namespace
+
+// A PNG's chunks are checked here, whole, before anything is decoded: the
+// decoder may produce every row before it reads the chunks at the end of
+// the stream, and whether it then still reports damage there depends on
+// the timing of libvips' threads.
+bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error) {
+    if (!StartImageLibrary(error)) return false;
+    if (path == "-") {
+        // Read whole, so that it can be checked before decoding.
+        std::vector<std::uint8_t> bytes;
+        std::string problem;
+        if (!ReadToEnd(0, &bytes, &problem)) {
+            *error = "cannot read standard input: " + problem;
+            return false;
+        }
+        return OpenHeldBytes(std::move(bytes), "standard input", opened, error);
+    }
+    TakeWarning();
     Ref<VipsImage> loaded(vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_ERROR, "access",
                                                    VIPS_ACCESS_SEQUENTIAL, nullptr));
+    if (loaded.object != nullptr) {
+        const std::string problem = PngFileProblem(path);
+        if (!problem.empty()) {
+            *error = DamagedMessage(path, problem);
+            return false;
+        }
+    }
     return Finish(loaded, path, {}, opened, error);
 }
 
 bool OpenImageBytes(const void* data, std::size_t size, const std::string& name, OpenedImage* opened,
                     std::string* error) {
-    if (!StartImageLibrary(error)) return false;
-    TakeWarning();
-    std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(data),
-                                    static_cast<const std::uint8_t*>(data) + size);
-    Ref<VipsImage> loaded(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "fail_on", VIPS_FAIL_ON_ERROR,
-                                                     "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
-    return Finish(loaded, name, std::move(bytes), opened, error);
+    return OpenHeldBytes(std::vector<std::uint8_t>(static_cast<const std::uint8_t*>(data),
+                                                   static_cast<const std::uint8_t*>(data) + size),
+                         name, opened, error);
 }
 
 bool DecodeImage(const OpenedImage& opened, const std::string& name, const PercentCallback& progress, Image* image,
                  std::string* error) {
     auto fail = [&] {
-        *error = Quoted(name) + " is damaged or truncated: " + LibraryProblem();
+        *error = DamagedMessage(name, LibraryProblem());
         return false;
     };
     TakeWarning();
