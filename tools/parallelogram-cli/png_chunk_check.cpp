@@ -100,13 +100,13 @@ std::string PngChunkCheck::Problem() const {
         case Stage::Signature:
             return "not a PNG signature";
         case Stage::Header:
-            if (filled_ == 0) return "truncated before the IEND chunk";
-            return "truncated inside a chunk header";
+            if (filled_ == 0) return "ends before the IEND chunk";
+            return "ends inside a chunk header";
         case Stage::Body:
         case Stage::Checksum:
             break;
     }
-    return "truncated inside the " + TypeName(type_) + " chunk";
+    return "ends inside the " + TypeName(type_) + " chunk";
 }
 
 std::string PngChunkProblem(const void* data, std::size_t size) {
