@@ -30,6 +30,12 @@ std::atomic<int> encoderThreads{0};  // 0: one per processor
 std::mutex warningLock;
 std::string lastWarning;
 
+// Set on a thread on which libvips' tile cache failed to make a tile.  The
+// cache then only warns, fills the tile with black and carries on; whether
+// the failure still reaches the caller of a threaded evaluation depends on
+// timing.
+thread_local bool tileFailed = false;
+
 // Lines that only say where a failure surfaced, not what it was.
 bool Vague(const std::string& line) {
     return line.find("error in tile") != std::string::npos || line.find("read error") != std::string::npos;
@@ -44,6 +50,7 @@ GLogWriterOutput KeepWarning(GLogLevelFlags level, const GLogField* fields, gsiz
     }
     if (domain != nullptr && std::strcmp(domain, "VIPS") == 0 &&
         (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) != 0) {
+        if (message != nullptr && std::strstr(message, "error in tile") != nullptr) tileFailed = true;
         std::lock_guard<std::mutex> hold(warningLock);
         if (message != nullptr && !Vague(message)) lastWarning = message;
         return G_LOG_WRITER_HANDLED;
@@ -381,6 +388,36 @@ bool OpenImageBytes(const void* data, std::size_t size, const std::string& name,
                          name, opened, error);
 }
 
+namespace {
+
+// Evaluates `image` into `pixels` (one line after another, no gaps) on the
+// calling thread, strip by strip, so that a tile the loader failed to make
+// is always noticed (see tileFailed).  Loaders decode in order on one thread
+// anyway.
+bool PullPixels(VipsImage* image, void* pixels, const PercentCallback& progress) {
+    Ref<VipsRegion> region(vips_region_new(image));
+    if (region.object == nullptr) return false;
+    const int width = vips_image_get_width(image);
+    const int height = vips_image_get_height(image);
+    const std::size_t line = VIPS_IMAGE_SIZEOF_LINE(image);
+    int tileWidth = 0, tileHeight = 0, strip = 0;
+    vips_get_tile_size(image, &tileWidth, &tileHeight, &strip);
+    strip = std::max(strip, 1);
+    tileFailed = false;
+    for (int top = 0; top < height; top += strip) {
+        const VipsRect rect{0, top, width, std::min(strip, height - top)};
+        if (vips_region_prepare(region.object, &rect) != 0 || tileFailed) return false;
+        for (int y = rect.top; y < rect.top + rect.height; ++y) {
+            std::memcpy(static_cast<std::uint8_t*>(pixels) + static_cast<std::size_t>(y) * line,
+                        VIPS_REGION_ADDR(region.object, 0, y), line);
+        }
+        if (progress) progress(static_cast<int>(std::int64_t{rect.top + rect.height} * 100 / height));
+    }
+    return true;
+}
+
+}  // namespace
+
 bool DecodeImage(const OpenedImage& opened, const std::string& name, const PercentCallback& progress, Image* image,
                  std::string* error) {
     auto fail = [&] {
@@ -388,35 +425,44 @@ bool DecodeImage(const OpenedImage& opened, const std::string& name, const Perce
         return false;
     };
     TakeWarning();
-    g_object_ref(opened.prepared());
-    Ref<VipsImage> pipeline(opened.prepared());
-    const ProgressWatch watch(opened.prepared(), progress);
-    // Turning needs the whole image: the file is read in order into memory
-    // first, then turned there.
-    const int orientation = vips_image_get_orientation(pipeline.object);
-    if (orientation > 1 && orientation <= 8) {
-        if (!Apply(pipeline, [](VipsImage* in, VipsImage** out) {
-                *out = vips_image_copy_memory(in);
-                return *out == nullptr ? -1 : 0;
-            }) ||
-            !Apply(pipeline, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); })) {
+    VipsImage* prepared = opened.prepared();
+    const std::int32_t width = vips_image_get_width(prepared);
+    const std::int32_t height = vips_image_get_height(prepared);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const int orientation = vips_image_get_orientation(prepared);
+    if (orientation <= 1 || orientation > 8) {
+        // Decoded straight into the image's own pixels, as RGBA.
+        image->pixels.resize(count);
+        if (!PullPixels(prepared, image->pixels.data(), progress)) {
+            image->pixels.clear();
             return fail();
         }
+        image->width = width;
+        image->height = height;
+    } else {
+        // Turning needs the whole image: it is decoded first, then turned.
+        std::vector<PixelBGRA> stored(count);
+        if (!PullPixels(prepared, stored.data(), progress)) return fail();
+        Ref<VipsImage> pipeline(
+            vips_image_new_from_memory(stored.data(), count * sizeof(PixelBGRA), width, height, 4, VIPS_FORMAT_UCHAR));
+        if (pipeline.object == nullptr) return fail();
+        vips_image_set_int(pipeline.object, VIPS_META_ORIENTATION, orientation);
+        if (!Apply(pipeline, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); })) {
+            return fail();
+        }
+        const std::int32_t turnedWidth = vips_image_get_width(pipeline.object);
+        const std::int32_t turnedHeight = vips_image_get_height(pipeline.object);
+        image->pixels.resize(count);
+        Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), turnedWidth,
+                                                         turnedHeight, 4, VIPS_FORMAT_UCHAR));
+        if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
+            image->pixels.clear();
+            return fail();
+        }
+        image->width = turnedWidth;
+        image->height = turnedHeight;
     }
-    // Decoded straight into the image's own pixels, as RGBA, then turned
-    // into the engine's order in place.
-    const std::int32_t width = vips_image_get_width(pipeline.object);
-    const std::int32_t height = vips_image_get_height(pipeline.object);
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    image->pixels.resize(count);
-    Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), width, height,
-                                                     4, VIPS_FORMAT_UCHAR));
-    if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
-        image->pixels.clear();
-        return fail();
-    }
-    image->width = width;
-    image->height = height;
+    // Into the engine's order, in place.
     programs::SwapRedAndBlue(image->pixels.data(), count);
     return true;
 }
