@@ -117,7 +117,7 @@ std::string PngFileProblem(const std::string& path) {
                 break;
             }
             if (got == 0) {
-                problem = check.Problem();
+                if (!first) problem = check.Problem();
                 break;
             }
             if (first && !StartsWithPngSignature(block.data(), static_cast<std::size_t>(got))) break;
@@ -353,9 +353,8 @@ bool OpenHeldBytes(std::vector<std::uint8_t> bytes, const std::string& name, Ope
 }  // namespace
 
 // A PNG's chunks are checked here, whole, before anything is decoded: the
-// decoder may produce every row before it reads the chunks at the end of
-// the stream, and whether it then still reports damage there depends on
-// the timing of libvips' threads.
+// decoder only warns about a damaged ancillary chunk and may stop reading
+// once it has every row, before the chunks at the end of the stream.
 bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error) {
     if (!StartImageLibrary(error)) return false;
     if (path == "-") {
