@@ -389,27 +389,27 @@ bool OpenImageBytes(const void* data, std::size_t size, const std::string& name,
 
 namespace {
 
-// Evaluates `image` into `pixels` (one line after another, no gaps) on the
-// calling thread, strip by strip, so that a tile the loader failed to make
-// is always noticed (see tileFailed).  Loaders decode in order on one thread
-// anyway.
+// Evaluates `image` into `pixels` (width x height x 4 bytes) on the calling
+// thread, strip by strip, so that a tile the loader failed to make is always
+// noticed (see tileFailed).  Loaders decode in order on one thread anyway.
 bool PullPixels(VipsImage* image, void* pixels, const PercentCallback& progress) {
-    Ref<VipsRegion> region(vips_region_new(image));
-    if (region.object == nullptr) return false;
     const int width = vips_image_get_width(image);
     const int height = vips_image_get_height(image);
-    const std::size_t line = VIPS_IMAGE_SIZEOF_LINE(image);
+    Ref<VipsImage> memory(vips_image_new_from_memory(
+        pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(PixelBGRA), width, height,
+        4, VIPS_FORMAT_UCHAR));
+    if (memory.object == nullptr) return false;
+    Ref<VipsRegion> from(vips_region_new(image));
+    Ref<VipsRegion> to(vips_region_new(memory.object));
+    const VipsRect whole{0, 0, width, height};
+    if (from.object == nullptr || to.object == nullptr || vips_region_image(to.object, &whole) != 0) return false;
     int tileWidth = 0, tileHeight = 0, strip = 0;
     vips_get_tile_size(image, &tileWidth, &tileHeight, &strip);
     strip = std::max(strip, 1);
     tileFailed = false;
     for (int top = 0; top < height; top += strip) {
         const VipsRect rect{0, top, width, std::min(strip, height - top)};
-        if (vips_region_prepare(region.object, &rect) != 0 || tileFailed) return false;
-        for (int y = rect.top; y < rect.top + rect.height; ++y) {
-            std::memcpy(static_cast<std::uint8_t*>(pixels) + static_cast<std::size_t>(y) * line,
-                        VIPS_REGION_ADDR(region.object, 0, y), line);
-        }
+        if (vips_region_prepare_to(from.object, to.object, &rect, 0, top) != 0 || tileFailed) return false;
         if (progress) progress(static_cast<int>(std::int64_t{rect.top + rect.height} * 100 / height));
     }
     return true;
