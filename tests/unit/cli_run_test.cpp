@@ -19,6 +19,7 @@
 
 #include "programs/rgba_pixels.h"
 #include "tools/parallelogram-cli/cli.h"
+#include "tools/parallelogram-cli/png_chunk_check.h"
 #include "tools/parallelogram-cli/png_writer.h"
 
 namespace fs = std::filesystem;
@@ -102,8 +103,17 @@ Bytes Damaged(Bytes bytes, std::size_t at, std::uint8_t flip) {
     return bytes;
 }
 
-// Offset of a PNG chunk's type field.
+// Offset of a PNG chunk's type field: the first or the last of that type.
 std::size_t ChunkAt(const Bytes& png, const char* type) { return png.find(type); }
+std::size_t LastChunkAt(const Bytes& png, const char* type) { return png.rfind(type); }
+
+std::uint32_t ChunkLength(const Bytes& png, std::size_t at) {
+    return (std::uint32_t(std::uint8_t(png[at - 4])) << 24) | (std::uint32_t(std::uint8_t(png[at - 3])) << 16) |
+           (std::uint32_t(std::uint8_t(png[at - 2])) << 8) | std::uint8_t(png[at - 1]);
+}
+
+// `png` with one bit of the CRC of the chunk whose type is at `at` flipped.
+Bytes WrongCrc(const Bytes& png, std::size_t at) { return Damaged(png, at + 4 + ChunkLength(png, at) + 3, 0x01); }
 
 class CliRunTest : public testing::Test {
 protected:
@@ -264,6 +274,24 @@ TEST_P(InputTest, IsReadAsRgbaOrRefusedWithoutTouchingTheOutput) {
 
 Bytes SamplePng() { return Encode(Pattern(9, 6, 4), 9, 6, 4, ".png"); }
 
+// The sample as the tool's own writer makes it: the zlib stream ends in an
+// IDAT chunk of its own that holds nothing but the stream's trailer.
+Bytes SplitIdatPng() {
+    const std::vector<std::uint8_t> rgba = Pattern(9, 6, 4);
+    Bytes png;
+    std::string error;
+    EXPECT_TRUE(pgcli::WriteRgbaPng(
+        rgba.data(), 9, 6, pgcli::PngParts(),
+        [&](const void* data, std::size_t size) {
+            png.append(static_cast<const char*>(data), size);
+            return true;
+        },
+        &error))
+        << error;
+    EXPECT_LT(ChunkAt(png, "IDAT"), LastChunkAt(png, "IDAT"));
+    return png;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, InputTest,
     testing::Values(
@@ -305,14 +333,57 @@ INSTANTIATE_TEST_SUITE_P(
                   "crc.png",
                   {},
                   "CRC"},
+        // A wrong CRC anywhere is refused, also where the decoder would only
+        // warn (an ancillary chunk) or would not look (after the pixels).
+        InputCase{"PngBadChecksumOnFirstIdat",
+                  [] {
+                      const Bytes png = SplitIdatPng();
+                      return WrongCrc(png, ChunkAt(png, "IDAT"));
+                  },
+                  "first.png",
+                  {},
+                  "IDAT: CRC"},
+        InputCase{"PngBadChecksumOnTrailerIdat",
+                  [] {
+                      const Bytes png = SplitIdatPng();
+                      return WrongCrc(png, LastChunkAt(png, "IDAT"));
+                  },
+                  "trailer.png",
+                  {},
+                  "IDAT: CRC"},
+        InputCase{"PngBadChecksumOnAncillaryChunk",
+                  [] {
+                      const Bytes png = SamplePng();
+                      return WrongCrc(png, ChunkAt(png, "pHYs"));
+                  },
+                  "phys.png",
+                  {},
+                  "pHYs: CRC"},
+        InputCase{"PngBadChecksumOnIend",
+                  [] {
+                      const Bytes png = SamplePng();
+                      return WrongCrc(png, ChunkAt(png, "IEND"));
+                  },
+                  "iend.png",
+                  {},
+                  "IEND: CRC"},
+        InputCase{"PngWithoutIend",
+                  [] {
+                      const Bytes png = SamplePng();
+                      return png.substr(0, ChunkAt(png, "IEND") - 4);
+                  },
+                  "noend.png",
+                  {},
+                  "ends before the IEND chunk"},
+        // Bytes after IEND are not part of the image.
+        InputCase{
+            "PngWithTrailingBytes", [] { return SplitIdatPng() + "trailing"; }, "tail.png", {0, 77, 154, 231}, ""},
         InputCase{"PngDamagedData",
                   [] {
                       // Broken compressed data under a correct checksum.
                       Bytes png = SamplePng();
                       const std::size_t idat = ChunkAt(png, "IDAT");
-                      const std::uint32_t length = (std::uint8_t(png[idat - 4]) << 24) |
-                                                   (std::uint8_t(png[idat - 3]) << 16) |
-                                                   (std::uint8_t(png[idat - 2]) << 8) | std::uint8_t(png[idat - 1]);
+                      const std::uint32_t length = ChunkLength(png, idat);
                       png[idat + 4 + 2] = static_cast<char>(0xFF);  // first byte after the zlib header
                       png[idat + 4 + 3] = static_cast<char>(0xFF);
                       const std::uint32_t crc = static_cast<std::uint32_t>(
@@ -593,6 +664,75 @@ TEST(LoadImageBytes, DecodesOrRefusesWithAReason) {
     EXPECT_NE(error.find("limit of 53"), std::string::npos) << error;
     EXPECT_FALSE(pgcli::LoadImageBytes(png.data(), png.size() - 20, 54, &image, &error));
     EXPECT_FALSE(error.empty());
+    const Bytes split = SplitIdatPng();
+    for (const Bytes& damaged : {WrongCrc(split, LastChunkAt(split, "IDAT")), WrongCrc(png, ChunkAt(png, "IEND"))}) {
+        error.clear();
+        EXPECT_FALSE(pgcli::LoadImageBytes(damaged.data(), damaged.size(), 54, &image, &error));
+        EXPECT_NE(error.find(": CRC error"), std::string::npos) << error;
+    }
+}
+
+// ---- Reading standard input ----
+
+TEST_F(CliRunTest, StandardInputIsCheckedLikeAFile) {
+    const Bytes split = SplitIdatPng();
+    const struct {
+        Bytes input;
+        int status;
+    } cases[] = {{split, pgcli::kExitOk}, {WrongCrc(split, LastChunkAt(split, "IDAT")), pgcli::kExitFailure}};
+    for (const auto& c : cases) {
+        Save("in.png", c.input);
+        Save("out.png", "previous result");
+        const int saved = dup(0);
+        const int in = open(PathOf("in.png").c_str(), O_RDONLY);
+        ASSERT_GE(saved, 0);
+        ASSERT_GE(in, 0);
+        dup2(in, 0);
+        close(in);
+        std::string error;
+        const int status = pgcli::ProcessFile("-", PathOf("out.png"), MakeOptions({}), pgcli::FileProgress(), &error);
+        dup2(saved, 0);
+        close(saved);
+        EXPECT_EQ(status, c.status) << error;
+        if (c.status == pgcli::kExitFailure) {
+            EXPECT_EQ(error, "'standard input' is damaged or truncated: IDAT: CRC error");
+            EXPECT_EQ(Load("out.png"), "previous result");
+        }
+    }
+}
+
+// ---- Checking a PNG's chunks ----
+
+// However the stream is cut into pieces, the same problem is found.
+TEST(PngChunkCheck, FindsTheSameProblemFedInAnyPieces) {
+    ASSERT_TRUE(StartVips());
+    const Bytes png = SplitIdatPng();
+    const struct {
+        Bytes bytes;
+        std::string problem;
+    } cases[] = {
+        {png, ""},
+        {png + "after the end", ""},
+        {WrongCrc(png, ChunkAt(png, "IHDR")), "IHDR: CRC error"},
+        {WrongCrc(png, LastChunkAt(png, "IDAT")), "IDAT: CRC error"},
+        {Damaged(png, ChunkAt(png, "IDAT") + 5, 0x10), "IDAT: CRC error"},  // a data byte
+        {Damaged(png, ChunkAt(png, "IEND") + 1, 0x20), "IeND: CRC error"},  // the type itself
+        {png.substr(0, ChunkAt(png, "IEND") + 6), "ends inside the IEND chunk"},
+        {png.substr(0, ChunkAt(png, "IEND") - 2), "ends inside a chunk header"},
+        {png.substr(0, ChunkAt(png, "IEND") - 4), "ends before the IEND chunk"},
+        {png.substr(0, 5), "not a PNG signature"},
+        {Damaged(png, ChunkAt(png, "IDAT") - 4, 0x80), "IDAT: chunk length out of range"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pgcli::PngChunkProblem(c.bytes.data(), c.bytes.size()), c.problem) << c.problem;
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{7}}) {
+            pgcli::PngChunkCheck check;
+            for (std::size_t at = 0; at < c.bytes.size(); at += piece) {
+                check.Feed(c.bytes.data() + at, std::min(piece, c.bytes.size() - at));
+            }
+            EXPECT_EQ(check.Problem(), c.problem) << c.problem << ", pieces of " << piece;
+        }
+    }
 }
 
 // ---- The PNG writer ----

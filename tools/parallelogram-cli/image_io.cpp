@@ -2,6 +2,8 @@
 
 #include <vips/vips.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "programs/rgba_pixels.h"
+#include "tools/parallelogram-cli/png_chunk_check.h"
 #include "tools/parallelogram-cli/png_writer.h"
 
 namespace pgcli {
@@ -26,6 +29,12 @@ std::atomic<int> encoderThreads{0};  // 0: one per processor
 
 std::mutex warningLock;
 std::string lastWarning;
+
+// Set on a thread on which libvips' tile cache failed to make a tile.  The
+// cache then only warns, fills the tile with black and carries on; whether
+// the failure still reaches the caller of a threaded evaluation depends on
+// timing.
+thread_local bool tileFailed = false;
 
 // Lines that only say where a failure surfaced, not what it was.
 bool Vague(const std::string& line) {
@@ -41,6 +50,7 @@ GLogWriterOutput KeepWarning(GLogLevelFlags level, const GLogField* fields, gsiz
     }
     if (domain != nullptr && std::strcmp(domain, "VIPS") == 0 &&
         (level & (G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE)) != 0) {
+        if (message != nullptr && std::strstr(message, "error in tile") != nullptr) tileFailed = true;
         std::lock_guard<std::mutex> hold(warningLock);
         if (message != nullptr && !Vague(message)) lastWarning = message;
         return G_LOG_WRITER_HANDLED;
@@ -82,6 +92,62 @@ std::string LibraryProblem() {
 }
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string DamagedMessage(const std::string& name, const std::string& problem) {
+    return Quoted(name) + " is damaged or truncated: " + problem;
+}
+
+// What is wrong with the chunks of the PNG file at `path`, read once more
+// from start to end; empty for a sound PNG and for anything else than a
+// regular PNG file.
+std::string PngFileProblem(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::string();
+    struct stat status {};
+    PngChunkCheck check;
+    std::string problem;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+        std::vector<std::uint8_t> block(std::size_t{1} << 18);
+        bool first = true;
+        for (;;) {
+            const ssize_t got = ::read(fd, block.data(), block.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                problem = std::strerror(errno);
+                break;
+            }
+            if (got == 0) {
+                if (!first) problem = check.Problem();
+                break;
+            }
+            if (first && !StartsWithPngSignature(block.data(), static_cast<std::size_t>(got))) break;
+            first = false;
+            check.Feed(block.data(), static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    return problem;
+}
+
+// Everything from `fd` up to its end.
+bool ReadToEnd(int fd, std::vector<std::uint8_t>* bytes, std::string* problem) {
+    std::size_t used = 0;
+    for (;;) {
+        if (bytes->size() - used < (std::size_t{1} << 16)) {
+            bytes->resize(std::max<std::size_t>(bytes->size() * 2, std::size_t{1} << 20));
+        }
+        const ssize_t got = ::read(fd, bytes->data() + used, bytes->size() - used);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            *problem = std::strerror(errno);
+            return false;
+        }
+        if (got == 0) break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes->resize(used);
+    return true;
+}
 
 // Owns one reference to a libvips object.
 template <typename T>
@@ -267,72 +333,135 @@ void OpenedImage::Reset(VipsImage* prepared, std::int64_t width, std::int64_t he
     bytes_ = std::move(bytes);
 }
 
-bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error) {
+namespace {
+
+bool OpenHeldBytes(std::vector<std::uint8_t> bytes, const std::string& name, OpenedImage* opened, std::string* error) {
     if (!StartImageLibrary(error)) return false;
     TakeWarning();
-    if (path == "-") {
-        Ref<VipsSource> source(vips_source_new_from_descriptor(0));
-        if (source.object == nullptr) {
-            *error = "cannot read standard input: " + LibraryProblem();
+    Ref<VipsImage> loaded(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "fail_on", VIPS_FAIL_ON_ERROR,
+                                                     "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+    if (loaded.object != nullptr && StartsWithPngSignature(bytes.data(), bytes.size())) {
+        const std::string problem = PngChunkProblem(bytes.data(), bytes.size());
+        if (!problem.empty()) {
+            *error = DamagedMessage(name, problem);
             return false;
         }
-        Ref<VipsImage> loaded(vips_image_new_from_source(source.object, "", "fail_on", VIPS_FAIL_ON_ERROR, "access",
-                                                         VIPS_ACCESS_SEQUENTIAL, nullptr));
-        return Finish(loaded, "standard input", {}, opened, error);
     }
+    return Finish(loaded, name, std::move(bytes), opened, error);
+}
+
+}  // namespace
+
+// A PNG's chunks are checked here, whole, before anything is decoded: the
+// decoder only warns about a damaged ancillary chunk and may stop reading
+// once it has every row, before the chunks at the end of the stream.
+bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error) {
+    if (!StartImageLibrary(error)) return false;
+    if (path == "-") {
+        // Read whole, so that it can be checked before decoding.
+        std::vector<std::uint8_t> bytes;
+        std::string problem;
+        if (!ReadToEnd(0, &bytes, &problem)) {
+            *error = "cannot read standard input: " + problem;
+            return false;
+        }
+        return OpenHeldBytes(std::move(bytes), "standard input", opened, error);
+    }
+    TakeWarning();
     Ref<VipsImage> loaded(vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_ERROR, "access",
                                                    VIPS_ACCESS_SEQUENTIAL, nullptr));
+    if (loaded.object != nullptr) {
+        const std::string problem = PngFileProblem(path);
+        if (!problem.empty()) {
+            *error = DamagedMessage(path, problem);
+            return false;
+        }
+    }
     return Finish(loaded, path, {}, opened, error);
 }
 
 bool OpenImageBytes(const void* data, std::size_t size, const std::string& name, OpenedImage* opened,
                     std::string* error) {
-    if (!StartImageLibrary(error)) return false;
-    TakeWarning();
-    std::vector<std::uint8_t> bytes(static_cast<const std::uint8_t*>(data),
-                                    static_cast<const std::uint8_t*>(data) + size);
-    Ref<VipsImage> loaded(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "fail_on", VIPS_FAIL_ON_ERROR,
-                                                     "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
-    return Finish(loaded, name, std::move(bytes), opened, error);
+    return OpenHeldBytes(std::vector<std::uint8_t>(static_cast<const std::uint8_t*>(data),
+                                                   static_cast<const std::uint8_t*>(data) + size),
+                         name, opened, error);
 }
+
+namespace {
+
+// Evaluates `image` into `pixels` (width x height x 4 bytes) on the calling
+// thread, strip by strip, so that a tile the loader failed to make is always
+// noticed (see tileFailed).  Loaders decode in order on one thread anyway.
+bool PullPixels(VipsImage* image, void* pixels, const PercentCallback& progress) {
+    const int width = vips_image_get_width(image);
+    const int height = vips_image_get_height(image);
+    Ref<VipsImage> memory(vips_image_new_from_memory(
+        pixels, static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * sizeof(PixelBGRA), width, height,
+        4, VIPS_FORMAT_UCHAR));
+    if (memory.object == nullptr) return false;
+    Ref<VipsRegion> from(vips_region_new(image));
+    Ref<VipsRegion> to(vips_region_new(memory.object));
+    const VipsRect whole{0, 0, width, height};
+    if (from.object == nullptr || to.object == nullptr || vips_region_image(to.object, &whole) != 0) return false;
+    int tileWidth = 0, tileHeight = 0, strip = 0;
+    vips_get_tile_size(image, &tileWidth, &tileHeight, &strip);
+    strip = std::max(strip, 1);
+    tileFailed = false;
+    for (int top = 0; top < height; top += strip) {
+        const VipsRect rect{0, top, width, std::min(strip, height - top)};
+        if (vips_region_prepare_to(from.object, to.object, &rect, 0, top) != 0 || tileFailed) return false;
+        if (progress) progress(static_cast<int>(std::int64_t{rect.top + rect.height} * 100 / height));
+    }
+    return true;
+}
+
+}  // namespace
 
 bool DecodeImage(const OpenedImage& opened, const std::string& name, const PercentCallback& progress, Image* image,
                  std::string* error) {
     auto fail = [&] {
-        *error = Quoted(name) + " is damaged or truncated: " + LibraryProblem();
+        *error = DamagedMessage(name, LibraryProblem());
         return false;
     };
     TakeWarning();
-    g_object_ref(opened.prepared());
-    Ref<VipsImage> pipeline(opened.prepared());
-    const ProgressWatch watch(opened.prepared(), progress);
-    // Turning needs the whole image: the file is read in order into memory
-    // first, then turned there.
-    const int orientation = vips_image_get_orientation(pipeline.object);
-    if (orientation > 1 && orientation <= 8) {
-        if (!Apply(pipeline,
-                   [](VipsImage* in, VipsImage** out) {
-                       *out = vips_image_copy_memory(in);
-                       return *out == nullptr ? -1 : 0;
-                   }) ||
-            !Apply(pipeline, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); })) {
+    VipsImage* prepared = opened.prepared();
+    const std::int32_t width = vips_image_get_width(prepared);
+    const std::int32_t height = vips_image_get_height(prepared);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const int orientation = vips_image_get_orientation(prepared);
+    if (orientation <= 1 || orientation > 8) {
+        // Decoded straight into the image's own pixels, as RGBA.
+        image->pixels.resize(count);
+        if (!PullPixels(prepared, image->pixels.data(), progress)) {
+            image->pixels.clear();
             return fail();
         }
+        image->width = width;
+        image->height = height;
+    } else {
+        // Turning needs the whole image: it is decoded first, then turned.
+        std::vector<PixelBGRA> stored(count);
+        if (!PullPixels(prepared, stored.data(), progress)) return fail();
+        Ref<VipsImage> pipeline(
+            vips_image_new_from_memory(stored.data(), count * sizeof(PixelBGRA), width, height, 4, VIPS_FORMAT_UCHAR));
+        if (pipeline.object == nullptr) return fail();
+        vips_image_set_int(pipeline.object, VIPS_META_ORIENTATION, orientation);
+        if (!Apply(pipeline, [](VipsImage* in, VipsImage** out) { return vips_autorot(in, out, nullptr); })) {
+            return fail();
+        }
+        const std::int32_t turnedWidth = vips_image_get_width(pipeline.object);
+        const std::int32_t turnedHeight = vips_image_get_height(pipeline.object);
+        image->pixels.resize(count);
+        Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), turnedWidth,
+                                                         turnedHeight, 4, VIPS_FORMAT_UCHAR));
+        if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
+            image->pixels.clear();
+            return fail();
+        }
+        image->width = turnedWidth;
+        image->height = turnedHeight;
     }
-    // Decoded straight into the image's own pixels, as RGBA, then turned
-    // into the engine's order in place.
-    const std::int32_t width = vips_image_get_width(pipeline.object);
-    const std::int32_t height = vips_image_get_height(pipeline.object);
-    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    image->pixels.resize(count);
-    Ref<VipsImage> target(vips_image_new_from_memory(image->pixels.data(), count * sizeof(PixelBGRA), width, height, 4,
-                                                     VIPS_FORMAT_UCHAR));
-    if (target.object == nullptr || vips_image_write(pipeline.object, target.object) != 0) {
-        image->pixels.clear();
-        return fail();
-    }
-    image->width = width;
-    image->height = height;
+    // Into the engine's order, in place.
     programs::SwapRedAndBlue(image->pixels.data(), count);
     return true;
 }

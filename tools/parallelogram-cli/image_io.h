@@ -66,11 +66,13 @@ private:
     std::vector<std::uint8_t> bytes_;  // the file's bytes when it was read from memory
 };
 
-// Reads the header of the file at `path` ("-" reads standard input).
-// `name` is how messages call the file.
+// Reads the header of the file at `path` ("-" reads standard input, whole).
+// A PNG is also checked from end to end here: a chunk with a wrong CRC or a
+// stream cut short is refused before any pixel is decoded.
 bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error);
 
-// The same for an image held in memory (copied).
+// The same for an image held in memory (copied).  `name` is how messages
+// call it.
 bool OpenImageBytes(const void* data, std::size_t size, const std::string& name, OpenedImage* opened,
                     std::string* error);
 
