@@ -1,5 +1,5 @@
-// What every fuzzer shares: reading values from the fuzzer's bytes, and a
-// check that stops the run with a message.
+// What every fuzzer shares: reading values and pixels from the fuzzer's
+// bytes, and a check that stops the run with a message.
 //
 // Values are taken from the front of the input in a plain, documented way
 // (little-endian, modulo the range), so that a seed can be written by hand
@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+#include "shear/pixel.h"
 
 // Stops the run when `condition` is false; libFuzzer then keeps the input.
 #define FUZZ_CHECK(condition)                                                                  \
@@ -74,3 +77,17 @@ private:
 
 // The bytes up to the first zero byte: what a C string made of them holds.
 inline std::string UpToZero(const std::string& bytes) { return bytes.substr(0, bytes.find('\0')); }
+
+// Fills `pixels` from the input, four bytes (blue, green, red, alpha) a
+// pixel; once the input runs out, with a fixed scramble of each index.
+inline void ReadPixels(FuzzInput& input, std::vector<PixelBGRA>& pixels) {
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        if (input.Remaining() >= 4) {
+            pixels[i] = PixelBGRA{input.Byte(), input.Byte(), input.Byte(), input.Byte()};
+        } else {
+            const std::uint32_t v = static_cast<std::uint32_t>(i) * 2654435761u;
+            pixels[i] = PixelBGRA{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+                                  static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
+        }
+    }
+}

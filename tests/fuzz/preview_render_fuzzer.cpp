@@ -107,15 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::vector<PixelBGRA> source(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (input.Remaining() >= 4) {
-            source[i] = PixelBGRA{input.Byte(), input.Byte(), input.Byte(), input.Byte()};
-        } else {
-            const std::uint32_t v = static_cast<std::uint32_t>(i) * 2654435761u;
-            source[i] = PixelBGRA{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
-                                  static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-        }
-    }
+    ReadPixels(input, source);
 
     const PreviewImage image{source.data(), width, height};
     const bool rows = IsRowShape(shear.shape);

@@ -81,15 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t count =
         width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
     std::vector<PixelBGRA> source(std::max<std::size_t>(count, 1));
-    for (std::size_t i = 0; i < source.size(); ++i) {
-        if (input.Remaining() >= 4) {
-            source[i] = PixelBGRA{input.Byte(), input.Byte(), input.Byte(), input.Byte()};
-        } else {
-            const std::uint32_t v = static_cast<std::uint32_t>(i) * 2654435761u;
-            source[i] = PixelBGRA{static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
-                                  static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
-        }
-    }
+    ReadPixels(input, source);
 
     const auto run = [&](auto&& body) {
         Outcome outcome;
