@@ -145,13 +145,10 @@ struct PaneShot {
     }
 };
 
-PaneShot ReadPane(HWND dialog) {
-    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
-    RECT client;
-    GetClientRect(pane, &client);
-    PaneShot shot;
-    shot.width = client.right;
-    shot.height = client.bottom;
+// Runs `draw` (pane DC, memory DC) on a memory DC that holds `shot`'s pixels
+// as a 32-bit top-down bitmap, then reads the pixels back into `shot`.
+template <class Draw>
+void DrawOnShot(HWND pane, PaneShot& shot, Draw draw) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = shot.width;
@@ -164,7 +161,8 @@ PaneShot ReadPane(HWND dialog) {
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY);
+    std::copy(shot.pixels.begin(), shot.pixels.end(), static_cast<PixelBGRA*>(bits));
+    draw(screen, memory);
     GdiFlush();
     const auto* data = static_cast<const PixelBGRA*>(bits);
     shot.pixels.assign(data, data + shot.width * shot.height);
@@ -172,6 +170,17 @@ PaneShot ReadPane(HWND dialog) {
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(pane, screen);
+}
+
+PaneShot ReadPane(HWND dialog) {
+    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
+    RECT client;
+    GetClientRect(pane, &client);
+    PaneShot shot;
+    shot.width = client.right;
+    shot.height = client.bottom;
+    DrawOnShot(pane, shot,
+               [&](HDC screen, HDC memory) { BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY); });
     return shot;
 }
 
@@ -556,34 +565,15 @@ TEST_F(DialogTest, CursorsShowAnOpenHandOverAPannablePaneAndAClosedOneWhileDragg
 // What the pane shows in its error state: the two-line error text drawn
 // over whatever was there, in the default font and colour of its DC.
 PaneShot ExpectedErrorText(HWND dialog, const PaneShot& underneath, int error) {
-    HWND pane = Item(dialog, IDC_PREVIEW_PANE);
     PaneShot expected = underneath;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = expected.width;
-    info.bmiHeader.biHeight = -expected.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HDC screen = GetDC(pane);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    std::copy(underneath.pixels.begin(), underneath.pixels.end(), static_cast<PixelBGRA*>(bits));
-    SelectObject(memory, GetCurrentObject(screen, OBJ_FONT));
-    SetTextColor(memory, GetTextColor(screen));
-    SetBkMode(memory, TRANSPARENT);
-    RECT client{0, 0, expected.width, expected.height};
-    const std::string text = "プレビューエラー！\nエラー番号 " + std::to_string(error);
-    DrawTextA(memory, text.c_str(), -1, &client, 0);
-    GdiFlush();
-    const auto* data = static_cast<const PixelBGRA*>(bits);
-    expected.pixels.assign(data, data + expected.width * expected.height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(pane, screen);
+    DrawOnShot(Item(dialog, IDC_PREVIEW_PANE), expected, [&](HDC screen, HDC memory) {
+        SelectObject(memory, GetCurrentObject(screen, OBJ_FONT));
+        SetTextColor(memory, GetTextColor(screen));
+        SetBkMode(memory, TRANSPARENT);
+        RECT client{0, 0, expected.width, expected.height};
+        const std::string text = "プレビューエラー！\nエラー番号 " + std::to_string(error);
+        DrawTextA(memory, text.c_str(), -1, &client, 0);
+    });
     return expected;
 }
 
