@@ -30,6 +30,16 @@ std::atomic<int> encoderThreads{0};  // 0: one per processor
 std::mutex warningLock;
 std::string lastWarning;
 
+// libvips keeps one error buffer for the whole process, and the last warning
+// above is one too: when files are read and written side by side, the text
+// of one call's failure must be read before another thread starts a call
+// (and clears both).  So whatever calls into libvips and may fail holds this
+// lock until it has the text; the shear and the tool's own PNG writer run
+// outside it.
+std::mutex libraryCallLock;
+
+std::unique_lock<std::mutex> HoldLibraryCalls() { return std::unique_lock<std::mutex>(libraryCallLock); }
+
 // Set on a thread on which libvips' tile cache failed to make a tile.  The
 // cache then only warns, fills the tile with black and carries on; whether
 // the failure still reaches the caller of a threaded evaluation depends on
@@ -337,6 +347,7 @@ namespace {
 
 bool OpenHeldBytes(std::vector<std::uint8_t> bytes, const std::string& name, OpenedImage* opened, std::string* error) {
     if (!StartImageLibrary(error)) return false;
+    const auto hold = HoldLibraryCalls();
     TakeWarning();
     Ref<VipsImage> loaded(vips_image_new_from_buffer(bytes.data(), bytes.size(), "", "fail_on", VIPS_FAIL_ON_ERROR,
                                                      "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
@@ -367,6 +378,7 @@ bool OpenImage(const std::string& path, OpenedImage* opened, std::string* error)
         }
         return OpenHeldBytes(std::move(bytes), "standard input", opened, error);
     }
+    const auto hold = HoldLibraryCalls();
     TakeWarning();
     Ref<VipsImage> loaded(vips_image_new_from_file(path.c_str(), "fail_on", VIPS_FAIL_ON_ERROR, "access",
                                                    VIPS_ACCESS_SEQUENTIAL, nullptr));
@@ -423,6 +435,7 @@ bool DecodeImage(const OpenedImage& opened, const std::string& name, const Perce
         *error = DamagedMessage(name, LibraryProblem());
         return false;
     };
+    const auto hold = HoldLibraryCalls();
     TakeWarning();
     VipsImage* prepared = opened.prepared();
     const std::int32_t width = vips_image_get_width(prepared);
@@ -479,6 +492,7 @@ bool LoadImageBytes(const void* data, std::size_t size, std::int64_t maxPixels, 
 
 bool CanWriteFormat(const std::string& suffix) {
     if (!StartImageLibrary(nullptr) || suffix.empty()) return false;
+    const auto hold = HoldLibraryCalls();
     const char* saver = vips_foreign_find_save_target(suffix.c_str());
     vips_error_clear();
     return saver != nullptr;
@@ -532,6 +546,7 @@ bool EncodeImage(Image image, const OpenedImage* metadataFrom, const std::string
     programs::SwapRedAndBlue(image.pixels.data(), count);  // to RGBA, in place
     const auto* rgba = reinterpret_cast<const std::uint8_t*>(image.pixels.data());
 
+    auto hold = HoldLibraryCalls();
     Ref<VipsImage> memory(
         vips_image_new_from_memory(rgba, count * sizeof(PixelBGRA), image.width, image.height, 4, VIPS_FORMAT_UCHAR));
     VipsImage* from = metadataFrom != nullptr ? metadataFrom->prepared() : nullptr;
@@ -562,6 +577,7 @@ bool EncodeImage(Image image, const OpenedImage* metadataFrom, const std::string
         const int threads = encoderThreads.load();
         parts.threads = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         parts.progress = progress;
+        hold.unlock();
         return WriteRgbaPng(
             rgba, image.width, image.height, parts,
             [&](const void* data, std::size_t size) { return WriteAll(fd, data, size, error); }, error);
