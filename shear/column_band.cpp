@@ -6,7 +6,7 @@
 namespace shear_detail {
 
 void BandRowsScalar(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
-                    PixelBGRA* out, std::ptrdiff_t outStride, bool) {
+                    PixelBGRA* out, std::ptrdiff_t outStride) {
     for (std::int32_t y = y0; y < y1; ++y, out += outStride) {
         for (int k = 0; k < kBandColumns; ++k) {
             const std::uint32_t bits = BandPixel(band, k, rows, h, y) & band.keep[k];

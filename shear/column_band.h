@@ -63,23 +63,21 @@ struct alignas(64) ColumnBand {
 // (band.firstRow <= r < band.endRow) at rows[(r - band.firstRow) * kBandColumns + k].  A blended lane
 // reads only the rows its positions straddle, and the row below the last one
 // never; an original lane reads row y; lanes that neither blend nor copy read
-// nothing.  `stream` says that every output row starts on a 64-byte boundary
-// and may be written past the cache (the caller then runs FinishStreaming
-// before anyone reads the pixels).
+// nothing.
 using BandRowsFunction = void (*)(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
-                                  std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+                                  std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride);
 
 // Pixel by pixel; the kernel of builds without x86 vectors (built everywhere,
 // so that the tests check it on x86 too).
 void BandRowsScalar(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
-                    PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+                    PixelBGRA* out, std::ptrdiff_t outStride);
 #if PG_X86_VECTORS
 void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
-                  PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+                  PixelBGRA* out, std::ptrdiff_t outStride);
 void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
-                  PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+                  PixelBGRA* out, std::ptrdiff_t outStride);
 void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
-                    PixelBGRA* out, std::ptrdiff_t outStride, bool stream);
+                    PixelBGRA* out, std::ptrdiff_t outStride);
 #endif
 
 // The vector kernels address a band's copy with 32-bit indices: images of

@@ -156,7 +156,7 @@ inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y,
 
 template <int Direction>
 void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
-                          std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+                          std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
     const GroupAvx2 left = LoadGroupAvx2(band, 0);
     const GroupAvx2 right = LoadGroupAvx2(band, 8);
     const __m256i first = _mm256_set1_epi32(band.firstRow);
@@ -175,27 +175,22 @@ void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
     for (std::int32_t r = y0; r < y1; ++r, out += outStride, row += kBandColumns, y = _mm256_add_pd(y, one)) {
         const __m256i lo = GroupRowAvx2<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
         const __m256i hi = GroupRowAvx2<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
-        if (stream) {
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out), lo);
-            _mm256_stream_si256(reinterpret_cast<__m256i*>(out + 8), hi);
-        } else {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), lo);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), hi);
-        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), lo);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), hi);
     }
 }
 
 }  // namespace
 
 PG_BAND_ALIGN_STACK void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
-                                      std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+                                      std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
     const LaneBits mirrored = band.mirrored & band.blended;
     if (mirrored == 0) {
-        BandRowsAvx2Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsAvx2Carrying<1>(band, rows, h, y0, y1, out, outStride);
     } else if (mirrored == band.blended) {
-        BandRowsAvx2Carrying<-1>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsAvx2Carrying<-1>(band, rows, h, y0, y1, out, outStride);
     } else {
-        BandRowsAvx2Carrying<0>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsAvx2Carrying<0>(band, rows, h, y0, y1, out, outStride);
     }
     _mm256_zeroupper();
 }

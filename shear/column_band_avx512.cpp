@@ -152,7 +152,7 @@ inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m5
 
 template <int Direction>
 void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
-                            std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+                            std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
     const GroupAvx512 left = LoadGroupAvx512(band, 0);
     const GroupAvx512 right = LoadGroupAvx512(band, 8);
     const __m256i first = _mm256_set1_epi32(band.firstRow);
@@ -169,26 +169,21 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
     for (std::int32_t r = y0; r < y1; ++r, out += outStride, row += kBandColumns, y = _mm512_add_pd(y, one)) {
         const __m256i lo = GroupRowAvx512<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
         const __m256i hi = GroupRowAvx512<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
-        const __m512i pixels = _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1);
-        if (stream) {
-            _mm512_stream_si512(reinterpret_cast<__m512i*>(out), pixels);
-        } else {
-            _mm512_storeu_si512(out, pixels);
-        }
+        _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
     }
 }
 
 }  // namespace
 
 PG_BAND_ALIGN_STACK void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
-                                        std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+                                        std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
     const LaneBits mirrored = band.mirrored & band.blended;
     if (kCarryAvx512 && mirrored == 0) {
-        BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride);
     } else if (kCarryAvx512 && mirrored == band.blended) {
-        BandRowsAvx512Carrying<-1>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsAvx512Carrying<-1>(band, rows, h, y0, y1, out, outStride);
     } else {
-        BandRowsAvx512Carrying<0>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsAvx512Carrying<0>(band, rows, h, y0, y1, out, outStride);
     }
     _mm256_zeroupper();
 }

@@ -123,7 +123,7 @@ inline __m128i GroupRowSse2(const GroupSse2& group, CarrySse2& carry, __m128d y,
 
 template <int Direction>
 void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
-                          std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+                          std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
     constexpr int kGroups = kBandColumns / 4;
     GroupSse2 groups[kGroups];
     CarrySse2 carries[kGroups];
@@ -149,12 +149,7 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
                 }
                 pixels = _mm_load_si128(reinterpret_cast<const __m128i*>(bits));
             }
-            __m128i* at = reinterpret_cast<__m128i*>(out + 4 * g);
-            if (stream) {
-                _mm_stream_si128(at, pixels);
-            } else {
-                _mm_storeu_si128(at, pixels);
-            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g), pixels);
         }
     }
 }
@@ -162,14 +157,14 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
 }  // namespace
 
 void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
-                  PixelBGRA* out, std::ptrdiff_t outStride, bool stream) {
+                  PixelBGRA* out, std::ptrdiff_t outStride) {
     const LaneBits mirrored = band.mirrored & band.blended;
     if (mirrored == 0) {
-        BandRowsSse2Carrying<1>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsSse2Carrying<1>(band, rows, h, y0, y1, out, outStride);
     } else if (mirrored == band.blended) {
-        BandRowsSse2Carrying<-1>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsSse2Carrying<-1>(band, rows, h, y0, y1, out, outStride);
     } else {
-        BandRowsSse2Carrying<0>(band, rows, h, y0, y1, out, outStride, stream);
+        BandRowsSse2Carrying<0>(band, rows, h, y0, y1, out, outStride);
     }
 }
 

@@ -14,7 +14,6 @@
 
 #include "shear/column_band.h"
 #include "shear/pixel.h"
-#include "shear/streaming.h"
 #include "shear/vector_level.h"
 
 namespace {
@@ -160,21 +159,18 @@ TEST_P(ColumnBandKernelTest, EveryLevelGivesTheSamplersPixels) {
                                     columns.begin() + static_cast<std::ptrdiff_t>(end) * kBandColumns);
 
         for (const NamedKernel& kernel : KernelsToCheck(c.h)) {
-            for (const bool stream : {false, true}) {
-                // Output rows of whole 64-byte lines, as the pass streams them.
-                std::vector<PixelBGRA> block(static_cast<std::size_t>(c.y1 - c.y0) * kBandColumns + 16);
-                PixelBGRA* out = block.data();
-                while (reinterpret_cast<std::uintptr_t>(out) % 64 != 0) ++out;
-                kernel.rows(band, copy.data(), c.h, c.y0, c.y1, out, kBandColumns, stream);
-                shear_detail::FinishStreaming();
-                for (std::int32_t y = c.y0; y < c.y1; ++y) {
-                    for (int k = 0; k < kBandColumns; ++k) {
-                        const std::uint32_t got = Bits(out[static_cast<std::size_t>(y - c.y0) * kBandColumns + k]);
-                        ASSERT_EQ(got, Expected(band, k, columns, c.h, y))
-                            << kernel.name << " lane " << k << " row " << y << " h=" << c.h << " rows [" << c.y0 << ", "
-                            << c.y1 << ") offset=" << band.offset[k] << " shift=" << band.shift[k]
-                            << " mirrored=" << (band.mirrored >> k & 1) << " stream=" << stream;
-                    }
+            // Output rows of whole 64-byte lines, as the pass writes them.
+            std::vector<PixelBGRA> block(static_cast<std::size_t>(c.y1 - c.y0) * kBandColumns + 16);
+            PixelBGRA* out = block.data();
+            while (reinterpret_cast<std::uintptr_t>(out) % 64 != 0) ++out;
+            kernel.rows(band, copy.data(), c.h, c.y0, c.y1, out, kBandColumns);
+            for (std::int32_t y = c.y0; y < c.y1; ++y) {
+                for (int k = 0; k < kBandColumns; ++k) {
+                    const std::uint32_t got = Bits(out[static_cast<std::size_t>(y - c.y0) * kBandColumns + k]);
+                    ASSERT_EQ(got, Expected(band, k, columns, c.h, y))
+                        << kernel.name << " lane " << k << " row " << y << " h=" << c.h << " rows [" << c.y0 << ", "
+                        << c.y1 << ") offset=" << band.offset[k] << " shift=" << band.shift[k]
+                        << " mirrored=" << (band.mirrored >> k & 1);
                 }
             }
         }
