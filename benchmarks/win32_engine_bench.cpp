@@ -1,9 +1,10 @@
-// Speed of the shear passes in the 32-bit Windows build: ShearRows and
-// ShearColumns on a 4096 x 4096 image at every vector level this machine has,
-// the plain reference, and a memcpy of the same size.  Timed with
+// Speed of the shear passes in a Windows build (the 32-bit one, or the 64-bit
+// one where the kernel runs no 32-bit programs): ShearRows and ShearColumns
+// on a 4096 x 4096 image at every vector level this machine has, the plain
+// reference, and a memcpy of the same size.  Timed with
 // QueryPerformanceCounter; each figure is the median of --repeat runs.  Every
-// level's pixels are also compared with the reference's: the 32-bit kernels
-// run nowhere else at every level, so a difference fails the bench.
+// level's pixels are also compared with the reference's: the Windows
+// kernels run nowhere else at every level, so a difference fails the bench.
 //
 //   win32_engine_bench.exe [--size N] [--repeat K] [--literal-repeat K]
 #include <windows.h>
@@ -120,9 +121,9 @@ int main(int argc, char** argv) {
 
     const VectorLevel detected = DetectedVectorLevel();
     std::printf(
-        "\nThe engine in the 32-bit build, %dx%d, median of %d runs (reference: %d);\n"
+        "\nThe engine in the %d-bit Windows build, %dx%d, median of %d runs (reference: %d);\n"
         "this machine has %s\n",
-        side, side, repeat, literalRepeat, LevelName(detected));
+        static_cast<int>(sizeof(void*) * 8), side, side, repeat, literalRepeat, LevelName(detected));
     std::printf("%-31s %-8s %10s %14s %10s\n", "case", "level", "ms", "vs literal", "vs memcpy");
     std::printf("%-31s %-8s %10.2f %14s %9.2fx\n", "memcpy", "", copy * 1e3, "", 1.0);
 
