@@ -184,13 +184,16 @@ void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
 
 PG_BAND_ALIGN_STACK void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
                                       std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
-    const LaneBits mirrored = band.mirrored & band.blended;
-    if (mirrored == 0) {
-        BandRowsAvx2Carrying<1>(band, rows, h, y0, y1, out, outStride);
-    } else if (mirrored == band.blended) {
-        BandRowsAvx2Carrying<-1>(band, rows, h, y0, y1, out, outStride);
-    } else {
-        BandRowsAvx2Carrying<0>(band, rows, h, y0, y1, out, outStride);
+    switch (RowDirection(band)) {
+        case 1:
+            BandRowsAvx2Carrying<1>(band, rows, h, y0, y1, out, outStride);
+            break;
+        case -1:
+            BandRowsAvx2Carrying<-1>(band, rows, h, y0, y1, out, outStride);
+            break;
+        default:
+            BandRowsAvx2Carrying<0>(band, rows, h, y0, y1, out, outStride);
+            break;
     }
     _mm256_zeroupper();
 }

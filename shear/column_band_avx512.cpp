@@ -177,13 +177,16 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
 
 PG_BAND_ALIGN_STACK void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
                                         std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
-    const LaneBits mirrored = band.mirrored & band.blended;
-    if (kCarryAvx512 && mirrored == 0) {
-        BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride);
-    } else if (kCarryAvx512 && mirrored == band.blended) {
-        BandRowsAvx512Carrying<-1>(band, rows, h, y0, y1, out, outStride);
-    } else {
-        BandRowsAvx512Carrying<0>(band, rows, h, y0, y1, out, outStride);
+    switch (kCarryAvx512 ? RowDirection(band) : 0) {
+        case 1:
+            BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride);
+            break;
+        case -1:
+            BandRowsAvx512Carrying<-1>(band, rows, h, y0, y1, out, outStride);
+            break;
+        default:
+            BandRowsAvx512Carrying<0>(band, rows, h, y0, y1, out, outStride);
+            break;
     }
     _mm256_zeroupper();
 }

@@ -28,6 +28,15 @@ inline std::uint32_t PixelBits(const PixelBGRA& pixel) {
     return bits;
 }
 
+// How the rows every blended lane reads move from one output row to the
+// next: +1 when no blended lane is mirrored, -1 when all are, 0 when they
+// differ (each kernel then fetches both neighbours of every row).
+inline int RowDirection(const ColumnBand& band) {
+    const LaneBits mirrored = band.mirrored & band.blended;
+    if (mirrored == 0) return 1;
+    return mirrored == band.blended ? -1 : 0;
+}
+
 // Lane k's pixel in row y, before `keep`.
 inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* rows, std::int32_t h, std::int32_t y) {
     if ((band.blended >> k & 1) != 0) {

@@ -158,13 +158,16 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
 
 void BandRowsSse2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
                   PixelBGRA* out, std::ptrdiff_t outStride) {
-    const LaneBits mirrored = band.mirrored & band.blended;
-    if (mirrored == 0) {
-        BandRowsSse2Carrying<1>(band, rows, h, y0, y1, out, outStride);
-    } else if (mirrored == band.blended) {
-        BandRowsSse2Carrying<-1>(band, rows, h, y0, y1, out, outStride);
-    } else {
-        BandRowsSse2Carrying<0>(band, rows, h, y0, y1, out, outStride);
+    switch (RowDirection(band)) {
+        case 1:
+            BandRowsSse2Carrying<1>(band, rows, h, y0, y1, out, outStride);
+            break;
+        case -1:
+            BandRowsSse2Carrying<-1>(band, rows, h, y0, y1, out, outStride);
+            break;
+        default:
+            BandRowsSse2Carrying<0>(band, rows, h, y0, y1, out, outStride);
+            break;
     }
 }
 
