@@ -21,6 +21,13 @@
 // copied from its own source pixel, or a constant pixel.  Each vector level has
 // its own kernel, in a file compiled for its instruction set
 // (column_band_<level>.cpp).
+//
+// Within a stretch, a blended column's position keeps its fractional part
+// from row to row as long as the sums that make it stay within one power of
+// two; its weights are then the same on every row and its row steps by
+// exactly one.  The kernels check that for a block of rows at once
+// (KeepsWeights in column_band_common.h) and then only fetch and blend,
+// which is most of a tall image's rows.
 #pragma once
 
 #include <cstddef>

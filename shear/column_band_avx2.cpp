@@ -72,6 +72,39 @@ inline bool AllBlendedEqual(const GroupAvx2& group, __m256i a, __m256i b) {
     return _mm256_testz_si256(differs, differs) != 0;
 }
 
+// The group's eight finished pixels: the blend of `first` at weight t and
+// `second` at weight u in the blended lanes, the constant or the own source
+// pixel (`row`: the band copy's row y at the group) in the others, ANDed with
+// keep.
+inline __m256i FinishAvx2(const GroupAvx2& group, __m256i first, __m256i second, __m256d tLow, __m256d uLow,
+                          __m256d tHigh, __m256d uHigh, const PixelBGRA* row) {
+    const __m256i low = _mm256_set1_epi32(0xFF);
+    const __m256i blue =
+        BlendChannelAvx2(_mm256_and_si256(first, low), _mm256_and_si256(second, low), tLow, uLow, tHigh, uHigh);
+    const __m256i green =
+        BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 8), low),
+                         _mm256_and_si256(_mm256_srli_epi32(second, 8), low), tLow, uLow, tHigh, uHigh);
+    const __m256i red =
+        BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 16), low),
+                         _mm256_and_si256(_mm256_srli_epi32(second, 16), low), tLow, uLow, tHigh, uHigh);
+    const __m256i alpha =
+        BlendChannelAvx2(_mm256_srli_epi32(first, 24), _mm256_srli_epi32(second, 24), tLow, uLow, tHigh, uHigh);
+    // Channels are 0..255, so the packs never saturate.  Each 128-bit half
+    // then holds its four pixels' blues, greens, reds and alphas; one byte
+    // shuffle puts each pixel's four together.
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5,
+                                                9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(blue, green), _mm256_packus_epi32(red, alpha));
+    __m256i pixels = _mm256_blendv_epi8(group.constant, _mm256_shuffle_epi8(planar, interleave), group.blended);
+    // Only when some lane wants it: a masked load whose address lies outside
+    // the copy, even with every lane off, is very slow on some processors.
+    if (group.anyOriginal) {
+        pixels = _mm256_blendv_epi8(pixels, _mm256_maskload_epi32(reinterpret_cast<const int*>(row), group.original),
+                                    group.original);
+    }
+    return _mm256_and_si256(pixels, group.keep);
+}
+
 // What a group carries from one row to the next: its rows i, the pixels of
 // the neighbour the next row shares with this one, and the pixels of the
 // rows the next row is expected to fetch, gathered ahead so that the
@@ -92,7 +125,6 @@ template <int Direction>
 inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y, const PixelBGRA* rows,
                             __m256i firstRow, __m256i lastCopied, __m256i last, const PixelBGRA* row) {
     const __m256d one = _mm256_set1_pd(1.0);
-    const __m256i low = _mm256_set1_epi32(0xFF);
     const __m256d qLow = MappedAvx2(y, group.offsetLow, group.shiftLow, group.mirroredLow);
     const __m256d qHigh = MappedAvx2(y, group.offsetHigh, group.shiftHigh, group.mirroredHigh);
     const __m256i i =
@@ -128,30 +160,56 @@ inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y,
         second = FetchAvx2(group, rows, _mm256_sub_epi32(below, firstRow));
     }
     if (Direction != 0) carry.shared = Direction > 0 ? second : first;
-    const __m256i blue =
-        BlendChannelAvx2(_mm256_and_si256(first, low), _mm256_and_si256(second, low), tLow, uLow, tHigh, uHigh);
-    const __m256i green =
-        BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 8), low),
-                         _mm256_and_si256(_mm256_srli_epi32(second, 8), low), tLow, uLow, tHigh, uHigh);
-    const __m256i red =
-        BlendChannelAvx2(_mm256_and_si256(_mm256_srli_epi32(first, 16), low),
-                         _mm256_and_si256(_mm256_srli_epi32(second, 16), low), tLow, uLow, tHigh, uHigh);
-    const __m256i alpha =
-        BlendChannelAvx2(_mm256_srli_epi32(first, 24), _mm256_srli_epi32(second, 24), tLow, uLow, tHigh, uHigh);
-    // Channels are 0..255, so the packs never saturate.  Each 128-bit half
-    // then holds its four pixels' blues, greens, reds and alphas; one byte
-    // shuffle puts each pixel's four together.
-    const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5,
-                                                9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
-    const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(blue, green), _mm256_packus_epi32(red, alpha));
-    __m256i pixels = _mm256_blendv_epi8(group.constant, _mm256_shuffle_epi8(planar, interleave), group.blended);
-    // Only when some lane wants it: a masked load whose address lies outside
-    // the copy, even with every lane off, is very slow on some processors.
-    if (group.anyOriginal) {
-        pixels = _mm256_blendv_epi8(pixels, _mm256_maskload_epi32(reinterpret_cast<const int*>(row), group.original),
-                                    group.original);
+    return FinishAvx2(group, first, second, tLow, uLow, tHigh, uHigh, row);
+}
+
+// A group's steady rows: each row's i is the previous one's plus Direction
+// and the weights stay, so only the pixels change.  The pixels each row
+// fetches (the row below when moving up, its own row when moving down) lie
+// sixteen slots on (or back) from the previous row's in the band copy; each
+// row's are gathered one row ahead.
+struct SteadyAvx2 {
+    __m256i index, limit, pixels;
+    __m256d tLow, uLow, tHigh, uHigh;
+};
+
+inline __m256i GatherAvx2(const GroupAvx2& group, const PixelBGRA* rows, __m256i index) {
+    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index, group.blended,
+                                       4);
+}
+
+template <int Direction>
+inline void StartSteadyAvx2(const GroupAvx2& group, const CarryAvx2& carry, const PixelBGRA* rows, __m256i firstRow,
+                            __m256i lastCopied, __m256i last, const SteadyLanes& lanes, int first, SteadyAvx2& steady) {
+    steady.tLow = _mm256_load_pd(lanes.t + first);
+    steady.tHigh = _mm256_load_pd(lanes.t + first + 4);
+    steady.uLow = _mm256_load_pd(lanes.u + first);
+    steady.uHigh = _mm256_load_pd(lanes.u + first + 4);
+    const __m256i i0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.i + first));
+    const __m256i i1 = _mm256_add_epi32(i0, _mm256_set1_epi32(Direction));
+    const __m256i fetchRows = Direction > 0 ? _mm256_min_epi32(_mm256_add_epi32(i1, _mm256_set1_epi32(1)), last) : i1;
+    steady.index = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(fetchRows, firstRow), 4), group.columns);
+    steady.limit = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(lastCopied, firstRow), 4), group.columns);
+    steady.pixels = AllBlendedEqual(group, fetchRows, carry.expectedRows) ? carry.expectedPixels
+                                                                          : GatherAvx2(group, rows, steady.index);
+}
+
+// Ahead: whether another steady row follows, whose pixels are gathered now.
+template <int Direction, bool Ahead>
+inline __m256i SteadyRowAvx2(const GroupAvx2& group, CarryAvx2& carry, SteadyAvx2& steady, const PixelBGRA* rows,
+                             const PixelBGRA* row) {
+    const __m256i fetched = steady.pixels;
+    if (Ahead) {
+        // The next row's, ahead of this row's arithmetic; moving up, the
+        // row below the image's last stands in as the last copied row.
+        steady.index = _mm256_add_epi32(steady.index, _mm256_set1_epi32(Direction * kBandColumns));
+        if (Direction > 0) steady.index = _mm256_min_epi32(steady.index, steady.limit);
+        steady.pixels = GatherAvx2(group, rows, steady.index);
     }
-    return _mm256_and_si256(pixels, group.keep);
+    const __m256i first = Direction > 0 ? carry.shared : fetched;
+    const __m256i second = Direction > 0 ? fetched : carry.shared;
+    carry.shared = fetched;
+    return FinishAvx2(group, first, second, steady.tLow, steady.uLow, steady.tHigh, steady.uHigh, row);
 }
 
 template <int Direction>
@@ -172,11 +230,41 @@ void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
     __m256d y = _mm256_set1_pd(static_cast<double>(y0));
     const __m256d one = _mm256_set1_pd(1.0);
     const PixelBGRA* row = rows + static_cast<std::ptrdiff_t>(y0 - band.firstRow) * kBandColumns;
-    for (std::int32_t r = y0; r < y1; ++r, out += outStride, row += kBandColumns, y = _mm256_add_pd(y, one)) {
+    for (std::int32_t r = y0; r < y1;) {
         const __m256i lo = GroupRowAvx2<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
         const __m256i hi = GroupRowAvx2<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), lo);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), hi);
+        out += outStride, row += kBandColumns, y = _mm256_add_pd(y, one);
+        const std::int32_t blockStart = r++;
+        if (Direction == 0) continue;
+        // The rows after it, up to a block, with the weights of the first
+        // when they keep them: only the pixels change from row to row.
+        SteadyLanes lanes;
+        const int steps = SteadyRowsAfter(band, Direction, blockStart, y1, lanes);
+        if (steps == 0) continue;
+        SteadyAvx2 leftSteady, rightSteady;
+        StartSteadyAvx2<Direction>(left, leftCarry, rows, first, lastCopied, last, lanes, 0, leftSteady);
+        StartSteadyAvx2<Direction>(right, rightCarry, rows, first, lastCopied, last, lanes, 8, rightSteady);
+        for (int j = 1; j <= steps; ++j, ++r, out += outStride, row += kBandColumns) {
+            __m256i steadyLo, steadyHi;
+            if (j < steps) {
+                steadyLo = SteadyRowAvx2<Direction, true>(left, leftCarry, leftSteady, rows, row);
+                steadyHi = SteadyRowAvx2<Direction, true>(right, rightCarry, rightSteady, rows, row + 8);
+            } else {
+                steadyLo = SteadyRowAvx2<Direction, false>(left, leftCarry, leftSteady, rows, row);
+                steadyHi = SteadyRowAvx2<Direction, false>(right, rightCarry, rightSteady, rows, row + 8);
+            }
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), steadyLo);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), steadyHi);
+        }
+        // The rows the general path follows on from; what it expects is
+        // gathered anew.
+        const __m256i moved = _mm256_set1_epi32(Direction * steps);
+        leftCarry.index = _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.i)), moved);
+        rightCarry.index = _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.i + 8)), moved);
+        leftCarry.expectedRows = rightCarry.expectedRows = _mm256_set1_epi32(-10);
+        y = _mm256_set1_pd(static_cast<double>(r));
     }
 }
 

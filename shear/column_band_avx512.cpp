@@ -150,6 +150,48 @@ inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m5
     return FinishAvx512(group, first, second, t, u, row);
 }
 
+// A group's steady rows: each row's i is the previous one's plus Direction
+// and the weights stay, so only the pixels change.  The pixels each row
+// fetches (the row below when moving up, its own row when moving down) lie
+// sixteen slots on (or back) from the previous row's in the band copy; each
+// row's are gathered one row ahead.
+struct SteadyAvx512 {
+    __m256i index, limit, pixels;
+    __m512d t, u;
+};
+
+template <int Direction>
+inline void StartSteadyAvx512(const GroupAvx512& group, const CarryAvx512& carry, const PixelBGRA* rows,
+                              __m256i firstRow, __m256i lastCopied, __m256i last, __m256i i0, SteadyAvx512& steady) {
+    const __m256i i1 = _mm256_add_epi32(i0, _mm256_set1_epi32(Direction));
+    const __m256i fetchRows = Direction > 0 ? _mm256_min_epi32(_mm256_add_epi32(i1, _mm256_set1_epi32(1)), last) : i1;
+    steady.index = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(fetchRows, firstRow), 4), group.columns);
+    steady.limit = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(lastCopied, firstRow), 4), group.columns);
+    const bool asExpected = _mm256_mask_cmpeq_epi32_mask(group.blended, fetchRows, carry.expectedRows) == group.blended;
+    steady.pixels = asExpected
+                        ? carry.expectedPixels
+                        : _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, steady.index, rows, 4);
+}
+
+// Ahead: whether another steady row follows, whose pixels are gathered now.
+template <int Direction, bool Ahead>
+inline __m256i SteadyRowAvx512(const GroupAvx512& group, CarryAvx512& carry, SteadyAvx512& steady,
+                               const PixelBGRA* rows, const PixelBGRA* row) {
+    const __m256i pixels = steady.pixels;
+    if (Ahead) {
+        // The next row's, ahead of this row's arithmetic; moving up, the
+        // row below the image's last stands in as the last copied row.
+        steady.index = _mm256_add_epi32(steady.index, _mm256_set1_epi32(Direction * kBandColumns));
+        if (Direction > 0) steady.index = _mm256_min_epi32(steady.index, steady.limit);
+        steady.pixels = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, steady.index, rows, 4);
+    }
+    const ChannelsAvx512 fetched = WidenAvx512(pixels);
+    const __m256i finished = Direction > 0 ? FinishAvx512(group, carry.shared, fetched, steady.t, steady.u, row)
+                                           : FinishAvx512(group, fetched, carry.shared, steady.t, steady.u, row);
+    carry.shared = fetched;
+    return finished;
+}
+
 template <int Direction>
 void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
                             std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
@@ -166,10 +208,44 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
     __m512d y = _mm512_set1_pd(static_cast<double>(y0));
     const __m512d one = _mm512_set1_pd(1.0);
     const PixelBGRA* row = rows + static_cast<std::ptrdiff_t>(y0 - band.firstRow) * kBandColumns;
-    for (std::int32_t r = y0; r < y1; ++r, out += outStride, row += kBandColumns, y = _mm512_add_pd(y, one)) {
+    for (std::int32_t r = y0; r < y1;) {
         const __m256i lo = GroupRowAvx512<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
         const __m256i hi = GroupRowAvx512<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
         _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
+        out += outStride, row += kBandColumns, y = _mm512_add_pd(y, one);
+        const std::int32_t blockStart = r++;
+        if (Direction == 0) continue;
+        // The rows after it, up to a block, with the weights of the first
+        // when they keep them: only the pixels change from row to row.
+        SteadyLanes steadyLanes;
+        const int steps = SteadyRowsAfter(band, Direction, blockStart, y1, steadyLanes);
+        if (steps == 0) continue;
+        SteadyAvx512 leftSteady, rightSteady;
+        leftSteady.t = _mm512_load_pd(steadyLanes.t);
+        leftSteady.u = _mm512_load_pd(steadyLanes.u);
+        rightSteady.t = _mm512_load_pd(steadyLanes.t + 8);
+        rightSteady.u = _mm512_load_pd(steadyLanes.u + 8);
+        const __m256i leftI = _mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i));
+        const __m256i rightI = _mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i + 8));
+        StartSteadyAvx512<Direction>(left, leftCarry, rows, first, lastCopied, last, leftI, leftSteady);
+        StartSteadyAvx512<Direction>(right, rightCarry, rows, first, lastCopied, last, rightI, rightSteady);
+        for (int j = 1; j <= steps; ++j, ++r, out += outStride, row += kBandColumns) {
+            __m256i lo, hi;
+            if (j < steps) {
+                lo = SteadyRowAvx512<Direction, true>(left, leftCarry, leftSteady, rows, row);
+                hi = SteadyRowAvx512<Direction, true>(right, rightCarry, rightSteady, rows, row + 8);
+            } else {
+                lo = SteadyRowAvx512<Direction, false>(left, leftCarry, leftSteady, rows, row);
+                hi = SteadyRowAvx512<Direction, false>(right, rightCarry, rightSteady, rows, row + 8);
+            }
+            _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
+        }
+        // The rows the general path follows on from; what it expects is gathered anew.
+        const __m256i moved = _mm256_set1_epi32(Direction * steps);
+        leftCarry.index = _mm256_add_epi32(leftI, moved);
+        rightCarry.index = _mm256_add_epi32(rightI, moved);
+        leftCarry.expectedRows = rightCarry.expectedRows = _mm256_set1_epi32(-10);
+        y = _mm512_set1_pd(static_cast<double>(r));
     }
 }
 

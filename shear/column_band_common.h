@@ -37,6 +37,78 @@ inline int RowDirection(const ColumnBand& band) {
     return mirrored == band.blended ? -1 : 0;
 }
 
+// Rows a kernel produces at a time with one set of weights.
+constexpr int kSteadyRows = 128;
+
+// Row `from`'s row i and weights t and u of every blended lane of a band
+// whose blended lanes all move one way (RowDirection not 0).
+struct SteadyLanes {
+    alignas(64) double t[kBandColumns];
+    alignas(64) double u[kBandColumns];
+    alignas(64) std::int32_t i[kBandColumns];
+};
+
+// The sign and exponent bits of x: equal for two numbers of one binade.
+inline std::uint64_t Binade(double x) {
+    std::uint64_t bits;
+    __builtin_memcpy(&bits, &x, sizeof bits);
+    return bits >> 52;
+}
+
+// Whether every blended lane keeps its weights t and u from row `from` to
+// row `to`, its row i moving by exactly one each row (`direction`), and if
+// so their values at row `from`.  Positions p = y + offset grow with y, the
+// mapped ones q grow with them (or fall, when mirrored); a sum rounded in one
+// binade keeps the fraction of its addend, so when p, q and, mirrored,
+// shift - p lie in the same binade at both rows they do so in between, and
+// every row in between has the same fraction, hence the same weights.
+// Both rows' weights and rows are compared as well.
+inline bool KeepsWeights(const ColumnBand& band, int direction, std::int32_t from, std::int32_t to,
+                         SteadyLanes& lanes) {
+    for (int k = 0; k < kBandColumns; ++k) {
+        lanes.t[k] = 1.0, lanes.u[k] = 0.0, lanes.i[k] = 0;  // for the lanes that do not blend
+        if ((band.blended >> k & 1) == 0) continue;
+        const bool mirrored = (band.mirrored >> k & 1) != 0;
+        double p[2], r[2], q[2], t[2];
+        std::int32_t i[2];
+        const std::int32_t ends[2] = {from, to};
+        for (int e = 0; e < 2; ++e) {
+            p[e] = static_cast<double>(ends[e]) + band.offset[k];
+            r[e] = band.shift[k] - p[e];
+            q[e] = mirrored ? r[e] - 1.0 : p[e] + band.shift[k];
+            i[e] = static_cast<std::int32_t>(q[e]);
+            t[e] = static_cast<double>(i[e] + 1) - q[e];
+        }
+        if (Binade(p[0]) != Binade(p[1]) || Binade(q[0]) != Binade(q[1]) ||
+            (mirrored && Binade(r[0]) != Binade(r[1])) || t[0] != t[1] || i[1] - i[0] != direction * (to - from)) {
+            return false;
+        }
+        lanes.t[k] = t[0];
+        lanes.u[k] = 1.0 - t[0];
+        lanes.i[k] = i[0];
+    }
+    return true;
+}
+
+// How many rows after `from` (at most kSteadyRows - 1, and before `end`)
+// every blended lane keeps row `from`'s weights over (KeepsWeights), with
+// those weights, or 0.  A long block over which a position crosses a power
+// of two is tried again at half its length, down to kShortestRetry rows, so
+// that a crossing costs fewer rows of the general path; shorter retries
+// measured slower than they save.
+constexpr int kShortestRetry = 32;
+
+inline int SteadyRowsAfter(const ColumnBand& band, int direction, std::int32_t from, std::int32_t end,
+                           SteadyLanes& lanes) {
+    int steps = static_cast<int>(end - from < kSteadyRows ? end - from : kSteadyRows) - 1;
+    while (steps > 0) {
+        if (KeepsWeights(band, direction, from, from + steps, lanes)) return steps;
+        if (steps / 2 < kShortestRetry) break;
+        steps /= 2;
+    }
+    return 0;
+}
+
 // Lane k's pixel in row y, before `keep`.
 inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* rows, std::int32_t h, std::int32_t y) {
     if ((band.blended >> k & 1) != 0) {

@@ -63,6 +63,22 @@ inline __m128i FetchSse2(const PixelBGRA* column, const std::int32_t* index, std
     return _mm_unpacklo_epi64(_mm_unpacklo_epi32(pixels[0], pixels[1]), _mm_unpacklo_epi32(pixels[2], pixels[3]));
 }
 
+// The four blended pixels of a group from their two neighbours, first at
+// weight t and second at weight u, ANDed with keep.
+inline __m128i FinishSse2(const GroupSse2& group, __m128i first, __m128i second, __m128d t01, __m128d u01, __m128d t23,
+                          __m128d u23) {
+    const __m128i low = _mm_set1_epi32(0xFF);
+    const __m128i blue = BlendChannelSse2(_mm_and_si128(first, low), _mm_and_si128(second, low), t01, u01, t23, u23);
+    const __m128i green = BlendChannelSse2(_mm_and_si128(_mm_srli_epi32(first, 8), low),
+                                           _mm_and_si128(_mm_srli_epi32(second, 8), low), t01, u01, t23, u23);
+    const __m128i red = BlendChannelSse2(_mm_and_si128(_mm_srli_epi32(first, 16), low),
+                                         _mm_and_si128(_mm_srli_epi32(second, 16), low), t01, u01, t23, u23);
+    const __m128i alpha = BlendChannelSse2(_mm_srli_epi32(first, 24), _mm_srli_epi32(second, 24), t01, u01, t23, u23);
+    const __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
+                                        _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
+    return _mm_and_si128(pixels, group.keep);
+}
+
 // What a group carries from one row to the next: its rows i, and the pixels
 // of the neighbour the next row shares with this one.
 struct CarrySse2 {
@@ -77,7 +93,6 @@ template <int Direction>
 inline __m128i GroupRowSse2(const GroupSse2& group, CarrySse2& carry, __m128d y, const PixelBGRA* column,
                             std::int32_t firstRow, __m128i last) {
     const __m128d one = _mm_set1_pd(1.0);
-    const __m128i low = _mm_set1_epi32(0xFF);
     const __m128d q01 = MappedSse2(y, group.offset01, group.shift01, group.mirrored01);
     const __m128d q23 = MappedSse2(y, group.offset23, group.shift23, group.mirrored23);
     const __m128i i = _mm_unpacklo_epi64(_mm_cvttpd_epi32(q01), _mm_cvttpd_epi32(q23));
@@ -110,15 +125,46 @@ inline __m128i GroupRowSse2(const GroupSse2& group, CarrySse2& carry, __m128d y,
         second = FetchSse2(column, secondRows, firstRow);
     }
     if (Direction != 0) carry.shared = Direction > 0 ? second : first;
-    const __m128i blue = BlendChannelSse2(_mm_and_si128(first, low), _mm_and_si128(second, low), t01, u01, t23, u23);
-    const __m128i green = BlendChannelSse2(_mm_and_si128(_mm_srli_epi32(first, 8), low),
-                                           _mm_and_si128(_mm_srli_epi32(second, 8), low), t01, u01, t23, u23);
-    const __m128i red = BlendChannelSse2(_mm_and_si128(_mm_srli_epi32(first, 16), low),
-                                         _mm_and_si128(_mm_srli_epi32(second, 16), low), t01, u01, t23, u23);
-    const __m128i alpha = BlendChannelSse2(_mm_srli_epi32(first, 24), _mm_srli_epi32(second, 24), t01, u01, t23, u23);
-    const __m128i pixels = _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
-                                        _mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(alpha, 24)));
-    return _mm_and_si128(pixels, group.keep);
+    return FinishSse2(group, first, second, t01, u01, t23, u23);
+}
+
+// A group's steady rows: each row's i is the previous one's plus Direction
+// and the weights stay, so only the pixels change.  The pixel each lane
+// fetches (the row below when moving up, its own row when moving down) is
+// slot[k] slots into the band copy on the first steady row, and sixteen
+// slots on (or back) on each row after.
+struct SteadySse2 {
+    std::ptrdiff_t slot[4];
+    __m128d t01, u01, t23, u23;
+};
+
+template <int Direction>
+inline void StartSteadySse2(const SteadyLanes& lanes, int first, std::int32_t firstRow, SteadySse2& steady) {
+    steady.t01 = _mm_load_pd(lanes.t + first);
+    steady.t23 = _mm_load_pd(lanes.t + first + 2);
+    steady.u01 = _mm_load_pd(lanes.u + first);
+    steady.u23 = _mm_load_pd(lanes.u + first + 2);
+    for (int k = 0; k < 4; ++k) {
+        // Row 1's fetch: i0 + 2 moving up, i0 - 1 moving down.
+        const std::int32_t fetchRow = lanes.i[first + k] + (Direction > 0 ? 2 : -1);
+        steady.slot[k] = static_cast<std::ptrdiff_t>(fetchRow - firstRow) * kBandColumns + first + k;
+    }
+}
+
+// A steady row, `moved` slots on from row 1's.
+template <int Direction>
+inline __m128i SteadyRowSse2(const GroupSse2& group, CarrySse2& carry, const SteadySse2& steady, const PixelBGRA* rows,
+                             std::ptrdiff_t moved) {
+    __m128i pixels[4];
+    for (int k = 0; k < 4; ++k) {
+        pixels[k] = _mm_cvtsi32_si128(static_cast<int>(PixelBits(rows[steady.slot[k] + moved])));
+    }
+    const __m128i fetched =
+        _mm_unpacklo_epi64(_mm_unpacklo_epi32(pixels[0], pixels[1]), _mm_unpacklo_epi32(pixels[2], pixels[3]));
+    const __m128i first = Direction > 0 ? carry.shared : fetched;
+    const __m128i second = Direction > 0 ? fetched : carry.shared;
+    carry.shared = fetched;
+    return FinishSse2(group, first, second, steady.t01, steady.u01, steady.t23, steady.u23);
 }
 
 template <int Direction>
@@ -137,7 +183,10 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
     // y as a double: a whole number, so stepping it by one is exact.
     __m128d y = _mm_set1_pd(static_cast<double>(y0));
     const __m128d one = _mm_set1_pd(1.0);
-    for (std::int32_t r = y0; r < y1; ++r, out += outStride, y = _mm_add_pd(y, one)) {
+    // Every lane of every group blends: only then are whole rows steady.
+    bool allBlended = true;
+    for (int g = 0; g < kGroups; ++g) allBlended = allBlended && groups[g].blended;
+    for (std::int32_t r = y0; r < y1;) {
         for (int g = 0; g < kGroups; ++g) {
             __m128i pixels;
             if (groups[g].blended) {
@@ -151,6 +200,36 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
             }
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g), pixels);
         }
+        out += outStride, y = _mm_add_pd(y, one);
+        const std::int32_t blockStart = r++;
+        if (Direction == 0 || !allBlended) continue;
+        // The rows after it, up to a block, with the weights of the first
+        // when they keep them: only the pixels change from row to row.  Not
+        // where a lane reaches the row below the image's last, which its
+        // last row stands in for.
+        SteadyLanes lanes;
+        const int steps = SteadyRowsAfter(band, Direction, blockStart, y1, lanes);
+        if (steps == 0) continue;
+        if (Direction > 0) {
+            std::int32_t highest = 0;
+            for (int k = 0; k < kBandColumns; ++k) highest = lanes.i[k] > highest ? lanes.i[k] : highest;
+            if (highest + steps + 1 >= band.endRow) continue;
+        }
+        SteadySse2 steady[kGroups];
+        for (int g = 0; g < kGroups; ++g) StartSteadySse2<Direction>(lanes, 4 * g, band.firstRow, steady[g]);
+        std::ptrdiff_t moved = 0;
+        for (int j = 1; j <= steps; ++j, ++r, out += outStride, moved += Direction * kBandColumns) {
+            for (int g = 0; g < kGroups; ++g) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g),
+                                 SteadyRowSse2<Direction>(groups[g], carries[g], steady[g], rows, moved));
+            }
+        }
+        // The rows the general path follows on from.
+        for (int g = 0; g < kGroups; ++g) {
+            carries[g].index = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes.i + 4 * g)),
+                                             _mm_set1_epi32(Direction * steps));
+        }
+        y = _mm_set1_pd(static_cast<double>(r));
     }
 }
 
