@@ -1,5 +1,5 @@
 // The column pass: bands of sixteen neighbouring columns, each produced row
-// by row from a compact copy of its source columns (column_band.h), eight
+// by row from a compact copy of its source columns (column_band.h), sixteen
 // bands side by side at a time.
 #include <algorithm>
 #include <cstddef>
@@ -16,13 +16,14 @@ using namespace shear_detail;
 
 namespace {
 
-// A strip of eight bands is produced a chunk of rows at a time, band after
-// band: reads and writes then keep to stretches of 512 bytes of each row.
-// Each row of a tall image lies on a page of its own, so the wider the
-// strip, the fewer times each page is looked up; eight bands measured
-// faster than four, and sixteen no faster than eight.
-constexpr int kStripBands = 8;
-constexpr std::int32_t kChunkRows = 64;
+// A strip of sixteen bands is produced a chunk of rows at a time, band after
+// band: reads and writes then keep to stretches of 1 KiB of each row.  Each
+// row of a tall image lies on a page of its own, so the wider the strip, the
+// fewer times each page is looked up; sixteen bands measured faster than
+// eight, and thirty-two no faster than sixteen.  Longer chunks let the
+// kernels keep a band's weights over more rows (column_band.h).
+constexpr int kStripBands = 16;
+constexpr std::int32_t kChunkRows = 128;
 
 std::uint32_t Bits(const PixelBGRA& pixel) {
     std::uint32_t bits;
