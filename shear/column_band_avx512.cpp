@@ -54,6 +54,9 @@ inline ChannelsAvx512 WidenAvx512(__m256i pixels) {
 // `second` at weight u in the blended lanes, the constant or the own source
 // pixel (`row`: the band copy's row y at the group) in the others, ANDed with
 // keep.
+// Plain: every lane blends and keeps all its bits, so that the constants,
+// own pixels and keep have nothing to do.
+template <bool Plain = false>
 inline __m256i FinishAvx512(const GroupAvx512& group, const ChannelsAvx512& first, const ChannelsAvx512& second,
                             __m512d t, __m512d u, const PixelBGRA* row) {
     __m256i channel[kBandChannels];
@@ -68,6 +71,7 @@ inline __m256i FinishAvx512(const GroupAvx512& group, const ChannelsAvx512& firs
                                                 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const __m256i planar =
         _mm256_packus_epi16(_mm256_packus_epi32(channel[0], channel[1]), _mm256_packus_epi32(channel[2], channel[3]));
+    if (Plain) return _mm256_shuffle_epi8(planar, interleave);
     __m256i pixels = _mm256_mask_mov_epi32(group.constant, group.blended, _mm256_shuffle_epi8(planar, interleave));
     // Only when some lane wants it: a masked load whose address lies outside
     // the copy, even with every lane off, is very slow on some processors.
@@ -174,7 +178,7 @@ inline void StartSteadyAvx512(const GroupAvx512& group, const CarryAvx512& carry
 }
 
 // Ahead: whether another steady row follows, whose pixels are gathered now.
-template <int Direction, bool Ahead>
+template <int Direction, bool Ahead, bool Plain>
 inline __m256i SteadyRowAvx512(const GroupAvx512& group, CarryAvx512& carry, SteadyAvx512& steady,
                                const PixelBGRA* rows, const PixelBGRA* row) {
     const __m256i pixels = steady.pixels;
@@ -186,10 +190,29 @@ inline __m256i SteadyRowAvx512(const GroupAvx512& group, CarryAvx512& carry, Ste
         steady.pixels = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, steady.index, rows, 4);
     }
     const ChannelsAvx512 fetched = WidenAvx512(pixels);
-    const __m256i finished = Direction > 0 ? FinishAvx512(group, carry.shared, fetched, steady.t, steady.u, row)
-                                           : FinishAvx512(group, fetched, carry.shared, steady.t, steady.u, row);
+    const __m256i finished = Direction > 0 ? FinishAvx512<Plain>(group, carry.shared, fetched, steady.t, steady.u, row)
+                                           : FinishAvx512<Plain>(group, fetched, carry.shared, steady.t, steady.u, row);
     carry.shared = fetched;
     return finished;
+}
+
+// Rows 1 .. steps of a steady block, the group's carries holding row 0's.
+template <int Direction, bool Plain>
+inline void SteadyRowsAvx512(const GroupAvx512& left, const GroupAvx512& right, CarryAvx512& leftCarry,
+                             CarryAvx512& rightCarry, SteadyAvx512& leftSteady, SteadyAvx512& rightSteady,
+                             const PixelBGRA* rows, const PixelBGRA* row, int steps, PixelBGRA* out,
+                             std::ptrdiff_t outStride) {
+    for (int j = 1; j <= steps; ++j, out += outStride, row += kBandColumns) {
+        __m256i lo, hi;
+        if (j < steps) {
+            lo = SteadyRowAvx512<Direction, true, Plain>(left, leftCarry, leftSteady, rows, row);
+            hi = SteadyRowAvx512<Direction, true, Plain>(right, rightCarry, rightSteady, rows, row + 8);
+        } else {
+            lo = SteadyRowAvx512<Direction, false, Plain>(left, leftCarry, leftSteady, rows, row);
+            hi = SteadyRowAvx512<Direction, false, Plain>(right, rightCarry, rightSteady, rows, row + 8);
+        }
+        _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
+    }
 }
 
 template <int Direction>
@@ -208,6 +231,8 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
     __m512d y = _mm512_set1_pd(static_cast<double>(y0));
     const __m512d one = _mm512_set1_pd(1.0);
     const PixelBGRA* row = rows + static_cast<std::ptrdiff_t>(y0 - band.firstRow) * kBandColumns;
+    bool plain = band.blended == 0xFFFF && band.original == 0;
+    for (int k = 0; k < kBandColumns; ++k) plain = plain && band.keep[k] == 0xFFFFFFFFu;
     for (std::int32_t r = y0; r < y1;) {
         const __m256i lo = GroupRowAvx512<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
         const __m256i hi = GroupRowAvx512<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
@@ -229,17 +254,14 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
         const __m256i rightI = _mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i + 8));
         StartSteadyAvx512<Direction>(left, leftCarry, rows, first, lastCopied, last, leftI, leftSteady);
         StartSteadyAvx512<Direction>(right, rightCarry, rows, first, lastCopied, last, rightI, rightSteady);
-        for (int j = 1; j <= steps; ++j, ++r, out += outStride, row += kBandColumns) {
-            __m256i lo, hi;
-            if (j < steps) {
-                lo = SteadyRowAvx512<Direction, true>(left, leftCarry, leftSteady, rows, row);
-                hi = SteadyRowAvx512<Direction, true>(right, rightCarry, rightSteady, rows, row + 8);
-            } else {
-                lo = SteadyRowAvx512<Direction, false>(left, leftCarry, leftSteady, rows, row);
-                hi = SteadyRowAvx512<Direction, false>(right, rightCarry, rightSteady, rows, row + 8);
-            }
-            _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
+        if (plain) {
+            SteadyRowsAvx512<Direction, true>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
+                                              steps, out, outStride);
+        } else {
+            SteadyRowsAvx512<Direction, false>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
+                                               steps, out, outStride);
         }
+        r += steps, out += steps * outStride, row += steps * kBandColumns;
         // The rows the general path follows on from; what it expects is gathered anew.
         const __m256i moved = _mm256_set1_epi32(Direction * steps);
         leftCarry.index = _mm256_add_epi32(leftI, moved);
