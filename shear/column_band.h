@@ -85,6 +85,10 @@ void BandRowsAvx2(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
                   PixelBGRA* out, std::ptrdiff_t outStride);
 void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
                     PixelBGRA* out, std::ptrdiff_t outStride);
+// The AVX-512 kernel as 32-bit builds run it (their general rows fetch both
+// neighbours afresh), callable in any build so that the tests check it.
+void BandRowsAvx512Uncarried(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
+                             std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride);
 #endif
 
 // The vector kernels address a band's copy with 32-bit indices: images of

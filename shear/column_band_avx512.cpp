@@ -96,9 +96,11 @@ inline __m256i GatherAvx512(const GroupAvx512& group, const PixelBGRA* rows, __m
     return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, index, rows, 4);
 }
 
-// Keeping the converted pixels from one row to the next needs more than the
-// eight vector registers of 32-bit code: there they would live on the
-// stack, and fetching both neighbours afresh is cheaper.
+// Carrying, in the general rows, the converted pixels and the rows gathered
+// ahead from one row to the next needs more than the eight vector registers
+// of 32-bit code: there they would live on the stack, and fetching both
+// neighbours afresh is cheaper.  The steady rows carry only the converted
+// neighbour, in every build.
 #if defined(__x86_64__)
 constexpr bool kCarryAvx512 = true;
 #else
@@ -111,8 +113,10 @@ constexpr bool kCarryAvx512 = false;
 // (mirrored positions), so the second neighbour is the previous row's first;
 // 0: both are fetched.  A row whose indices do not follow on (a position
 // within a rounding error of a whole number) fetches both.  The rows gathered
-// ahead are kept between the copy's first row and `lastCopied`.
-template <int Direction>
+// ahead are kept between the copy's first row and `lastCopied`.  Without
+// Carry, every row fetches both, and only the neighbour the steady rows
+// start from is kept.
+template <int Direction, bool Carry>
 inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m512d y, const PixelBGRA* rows,
                               __m256i firstRow, __m256i lastCopied, __m256i last, const PixelBGRA* row) {
     const __m512d one = _mm512_set1_pd(1.0);
@@ -126,7 +130,7 @@ inline __m256i GroupRowAvx512(const GroupAvx512& group, CarryAvx512& carry, __m5
     // At i = h - 1, t is 1 and the second pixel weighs nothing: the last row
     // stands in for the one below the image.
     const __m256i below = _mm256_min_epi32(next, last);
-    if (Direction != 0) {
+    if (Direction != 0 && Carry) {
         const __m256i direction = _mm256_set1_epi32(Direction);
         const bool followsOn =
             _mm256_mask_cmpeq_epi32_mask(group.blended, i, _mm256_add_epi32(carry.index, direction)) == group.blended;
@@ -215,7 +219,7 @@ inline void SteadyRowsAvx512(const GroupAvx512& left, const GroupAvx512& right, 
     }
 }
 
-template <int Direction>
+template <int Direction, bool Carry>
 void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
                             std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
     const GroupAvx512 left = LoadGroupAvx512(band, 0);
@@ -234,8 +238,9 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
     bool plain = band.blended == 0xFFFF && band.original == 0;
     for (int k = 0; k < kBandColumns; ++k) plain = plain && band.keep[k] == 0xFFFFFFFFu;
     for (std::int32_t r = y0; r < y1;) {
-        const __m256i lo = GroupRowAvx512<Direction>(left, leftCarry, y, rows, first, lastCopied, last, row);
-        const __m256i hi = GroupRowAvx512<Direction>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
+        const __m256i lo = GroupRowAvx512<Direction, Carry>(left, leftCarry, y, rows, first, lastCopied, last, row);
+        const __m256i hi =
+            GroupRowAvx512<Direction, Carry>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
         _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
         out += outStride, row += kBandColumns, y = _mm512_add_pd(y, one);
         const std::int32_t blockStart = r++;
@@ -271,22 +276,34 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
     }
 }
 
+template <bool Carry>
+void BandRowsAvx512With(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0, std::int32_t y1,
+                        PixelBGRA* out, std::ptrdiff_t outStride) {
+    switch (RowDirection(band)) {
+        case 1:
+            BandRowsAvx512Carrying<1, Carry>(band, rows, h, y0, y1, out, outStride);
+            break;
+        case -1:
+            BandRowsAvx512Carrying<-1, Carry>(band, rows, h, y0, y1, out, outStride);
+            break;
+        default:
+            BandRowsAvx512Carrying<0, Carry>(band, rows, h, y0, y1, out, outStride);
+            break;
+    }
+    _mm256_zeroupper();
+}
+
 }  // namespace
 
 PG_BAND_ALIGN_STACK void BandRowsAvx512(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
                                         std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
-    switch (kCarryAvx512 ? RowDirection(band) : 0) {
-        case 1:
-            BandRowsAvx512Carrying<1>(band, rows, h, y0, y1, out, outStride);
-            break;
-        case -1:
-            BandRowsAvx512Carrying<-1>(band, rows, h, y0, y1, out, outStride);
-            break;
-        default:
-            BandRowsAvx512Carrying<0>(band, rows, h, y0, y1, out, outStride);
-            break;
-    }
-    _mm256_zeroupper();
+    BandRowsAvx512With<kCarryAvx512>(band, rows, h, y0, y1, out, outStride);
+}
+
+PG_BAND_ALIGN_STACK void BandRowsAvx512Uncarried(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h,
+                                                 std::int32_t y0, std::int32_t y1, PixelBGRA* out,
+                                                 std::ptrdiff_t outStride) {
+    BandRowsAvx512With<false>(band, rows, h, y0, y1, out, outStride);
 }
 
 }  // namespace shear_detail

@@ -45,6 +45,11 @@ std::vector<NamedKernel> KernelsToCheck(std::int32_t h) {
         if (levels[k] > DetectedVectorLevel()) break;
         all.push_back({names[k], shear_detail::BandRowsFor(levels[k], h)});
     }
+#if PG_X86_VECTORS
+    if (DetectedVectorLevel() >= VectorLevel::Avx512 && h <= shear_detail::kBandRowLimit) {
+        all.push_back({"AVX-512 as in 32-bit builds", shear_detail::BandRowsAvx512Uncarried});
+    }
+#endif
     return all;
 }
 
