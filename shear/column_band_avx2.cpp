@@ -58,12 +58,16 @@ inline __m256i BlendChannelAvx2(__m256i first, __m256i second, __m256d tLow, __m
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
+// The blended lanes' pixels at slots `index` of the band copy.
+inline __m256i GatherAvx2(const GroupAvx2& group, const PixelBGRA* rows, __m256i index) {
+    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index, group.blended,
+                                       4);
+}
+
 // The blended lanes' pixels of the band copy's rows `row` (counted from its
 // first row), one row per lane.
 inline __m256i FetchAvx2(const GroupAvx2& group, const PixelBGRA* rows, __m256i row) {
-    const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns);
-    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index, group.blended,
-                                       4);
+    return GatherAvx2(group, rows, _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns));
 }
 
 // Whether every blended lane of a and b holds the same value.
@@ -172,11 +176,6 @@ struct SteadyAvx2 {
     __m256i index, limit, pixels;
     __m256d tLow, uLow, tHigh, uHigh;
 };
-
-inline __m256i GatherAvx2(const GroupAvx2& group, const PixelBGRA* rows, __m256i index) {
-    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(rows), index, group.blended,
-                                       4);
-}
 
 template <int Direction>
 inline void StartSteadyAvx2(const GroupAvx2& group, const CarryAvx2& carry, const PixelBGRA* rows, __m256i firstRow,

@@ -89,11 +89,15 @@ struct CarryAvx512 {
     __m256i expectedRows, expectedPixels;
 };
 
+// The blended lanes' pixels at slots `index` of the band copy.
+inline __m256i GatherAtAvx512(const GroupAvx512& group, const PixelBGRA* rows, __m256i index) {
+    return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, index, rows, 4);
+}
+
 // The blended lanes' pixels of the band copy's rows `row` (counted from its
 // first row), one row per lane.
 inline __m256i GatherAvx512(const GroupAvx512& group, const PixelBGRA* rows, __m256i row) {
-    const __m256i index = _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns);
-    return _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, index, rows, 4);
+    return GatherAtAvx512(group, rows, _mm256_add_epi32(_mm256_slli_epi32(row, 4), group.columns));
 }
 
 // Carrying, in the general rows, the converted pixels and the rows gathered
@@ -168,17 +172,20 @@ struct SteadyAvx512 {
     __m512d t, u;
 };
 
+// `first`: the group's first lane.
 template <int Direction>
 inline void StartSteadyAvx512(const GroupAvx512& group, const CarryAvx512& carry, const PixelBGRA* rows,
-                              __m256i firstRow, __m256i lastCopied, __m256i last, __m256i i0, SteadyAvx512& steady) {
+                              __m256i firstRow, __m256i lastCopied, __m256i last, const SteadyLanes& lanes, int first,
+                              SteadyAvx512& steady) {
+    steady.t = _mm512_load_pd(lanes.t + first);
+    steady.u = _mm512_load_pd(lanes.u + first);
+    const __m256i i0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes.i + first));
     const __m256i i1 = _mm256_add_epi32(i0, _mm256_set1_epi32(Direction));
     const __m256i fetchRows = Direction > 0 ? _mm256_min_epi32(_mm256_add_epi32(i1, _mm256_set1_epi32(1)), last) : i1;
     steady.index = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(fetchRows, firstRow), 4), group.columns);
     steady.limit = _mm256_add_epi32(_mm256_slli_epi32(_mm256_sub_epi32(lastCopied, firstRow), 4), group.columns);
     const bool asExpected = _mm256_mask_cmpeq_epi32_mask(group.blended, fetchRows, carry.expectedRows) == group.blended;
-    steady.pixels = asExpected
-                        ? carry.expectedPixels
-                        : _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, steady.index, rows, 4);
+    steady.pixels = asExpected ? carry.expectedPixels : GatherAtAvx512(group, rows, steady.index);
 }
 
 // Ahead: whether another steady row follows, whose pixels are gathered now.
@@ -191,7 +198,7 @@ inline __m256i SteadyRowAvx512(const GroupAvx512& group, CarryAvx512& carry, Ste
         // row below the image's last stands in as the last copied row.
         steady.index = _mm256_add_epi32(steady.index, _mm256_set1_epi32(Direction * kBandColumns));
         if (Direction > 0) steady.index = _mm256_min_epi32(steady.index, steady.limit);
-        steady.pixels = _mm256_mmask_i32gather_epi32(_mm256_setzero_si256(), group.blended, steady.index, rows, 4);
+        steady.pixels = GatherAtAvx512(group, rows, steady.index);
     }
     const ChannelsAvx512 fetched = WidenAvx512(pixels);
     const __m256i finished = Direction > 0 ? FinishAvx512<Plain>(group, carry.shared, fetched, steady.t, steady.u, row)
@@ -251,14 +258,8 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
         const int steps = SteadyRowsAfter(band, Direction, blockStart, y1, steadyLanes);
         if (steps == 0) continue;
         SteadyAvx512 leftSteady, rightSteady;
-        leftSteady.t = _mm512_load_pd(steadyLanes.t);
-        leftSteady.u = _mm512_load_pd(steadyLanes.u);
-        rightSteady.t = _mm512_load_pd(steadyLanes.t + 8);
-        rightSteady.u = _mm512_load_pd(steadyLanes.u + 8);
-        const __m256i leftI = _mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i));
-        const __m256i rightI = _mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i + 8));
-        StartSteadyAvx512<Direction>(left, leftCarry, rows, first, lastCopied, last, leftI, leftSteady);
-        StartSteadyAvx512<Direction>(right, rightCarry, rows, first, lastCopied, last, rightI, rightSteady);
+        StartSteadyAvx512<Direction>(left, leftCarry, rows, first, lastCopied, last, steadyLanes, 0, leftSteady);
+        StartSteadyAvx512<Direction>(right, rightCarry, rows, first, lastCopied, last, steadyLanes, 8, rightSteady);
         if (plain) {
             SteadyRowsAvx512<Direction, true>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
                                               steps, out, outStride);
@@ -269,8 +270,9 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
         r += steps, out += steps * outStride, row += steps * kBandColumns;
         // The rows the general path follows on from; what it expects is gathered anew.
         const __m256i moved = _mm256_set1_epi32(Direction * steps);
-        leftCarry.index = _mm256_add_epi32(leftI, moved);
-        rightCarry.index = _mm256_add_epi32(rightI, moved);
+        leftCarry.index = _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i)), moved);
+        rightCarry.index =
+            _mm256_add_epi32(_mm256_load_si256(reinterpret_cast<const __m256i*>(steadyLanes.i + 8)), moved);
         leftCarry.expectedRows = rightCarry.expectedRows = _mm256_set1_epi32(-10);
         y = _mm512_set1_pd(static_cast<double>(r));
     }

@@ -51,16 +51,20 @@ inline __m128i BlendChannelSse2(__m128i first, __m128i second, __m128d t01, __m1
     return _mm_unpacklo_epi64(low, high);
 }
 
-// The blended lanes' pixels of the band copy's rows `index` (absolute rows,
-// one per lane), one by one, put together in a register (a vector load of
+// Four pixels read one by one, put together in a register (a vector load of
 // pixels just stored one by one would wait for the stores).
+inline __m128i FourPixelsSse2(const PixelBGRA& a, const PixelBGRA& b, const PixelBGRA& c, const PixelBGRA& d) {
+    const auto one = [](const PixelBGRA& pixel) { return _mm_cvtsi32_si128(static_cast<int>(PixelBits(pixel))); };
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(one(a), one(b)), _mm_unpacklo_epi32(one(c), one(d)));
+}
+
+// The blended lanes' pixels of the band copy's rows `index` (absolute rows,
+// one per lane).
 inline __m128i FetchSse2(const PixelBGRA* column, const std::int32_t* index, std::int32_t firstRow) {
-    __m128i pixels[4];
-    for (int k = 0; k < 4; ++k) {
-        const PixelBGRA* at = column + static_cast<std::ptrdiff_t>(index[k] - firstRow) * kBandColumns + k;
-        pixels[k] = _mm_cvtsi32_si128(static_cast<int>(PixelBits(*at)));
-    }
-    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(pixels[0], pixels[1]), _mm_unpacklo_epi32(pixels[2], pixels[3]));
+    const auto at = [&](int k) -> const PixelBGRA& {
+        return column[static_cast<std::ptrdiff_t>(index[k] - firstRow) * kBandColumns + k];
+    };
+    return FourPixelsSse2(at(0), at(1), at(2), at(3));
 }
 
 // The four blended pixels of a group from their two neighbours, first at
@@ -155,12 +159,8 @@ inline void StartSteadySse2(const SteadyLanes& lanes, int first, std::int32_t fi
 template <int Direction>
 inline __m128i SteadyRowSse2(const GroupSse2& group, CarrySse2& carry, const SteadySse2& steady, const PixelBGRA* rows,
                              std::ptrdiff_t moved) {
-    __m128i pixels[4];
-    for (int k = 0; k < 4; ++k) {
-        pixels[k] = _mm_cvtsi32_si128(static_cast<int>(PixelBits(rows[steady.slot[k] + moved])));
-    }
-    const __m128i fetched =
-        _mm_unpacklo_epi64(_mm_unpacklo_epi32(pixels[0], pixels[1]), _mm_unpacklo_epi32(pixels[2], pixels[3]));
+    const __m128i fetched = FourPixelsSse2(rows[steady.slot[0] + moved], rows[steady.slot[1] + moved],
+                                           rows[steady.slot[2] + moved], rows[steady.slot[3] + moved]);
     const __m128i first = Direction > 0 ? carry.shared : fetched;
     const __m128i second = Direction > 0 ? fetched : carry.shared;
     carry.shared = fetched;
