@@ -1,6 +1,7 @@
 // The AVX-512 band kernel, compiled for AVX-512 F, BW, DQ and VL (without
 // FMA).  A band row is two groups of eight lanes, one channel of eight
-// pixels per register.
+// pixels per register; steady rows whose weights lie on the 2^-44 grid
+// (column_band_common.h) blend all sixteen lanes at once in whole numbers.
 #include <immintrin.h>
 
 #include "shear/column_band_common.h"
@@ -226,6 +227,111 @@ inline void SteadyRowsAvx512(const GroupAvx512& left, const GroupAvx512& right, 
     }
 }
 
+// The steady rows of a block whose blended lanes' weights all lie on the
+// 2^-44 grid (WholeWeightOf): the blend in whole numbers, all sixteen lanes
+// in one register, 32 bits a channel.
+struct WholeBandAvx512 {
+    __m512i high, low;       // each lane's weight halves
+    __m512i constant, keep;  // as the lanes'
+    __mmask16 blended, original;
+};
+
+inline bool WholeBandOf(const ColumnBand& band, const SteadyLanes& lanes, WholeBandAvx512& whole) {
+    alignas(64) std::int32_t high[kBandColumns], low[kBandColumns];
+    for (int k = 0; k < kBandColumns; ++k) {
+        WholeWeight weight{0, 0};
+        if ((band.blended >> k & 1) != 0 && !WholeWeightOf(lanes.t[k], weight)) return false;
+        high[k] = weight.high;
+        low[k] = weight.low;
+    }
+    whole.high = _mm512_load_si512(high);
+    whole.low = _mm512_load_si512(low);
+    whole.constant = _mm512_loadu_si512(band.constant);
+    whole.keep = _mm512_loadu_si512(band.keep);
+    whole.blended = static_cast<__mmask16>(band.blended);
+    whole.original = static_cast<__mmask16>(band.original);
+    return true;
+}
+
+// The four channels of sixteen pixels, 0..255 in 32 bits each.
+struct WholeChannelsAvx512 {
+    __m512i value[kBandChannels];
+};
+
+inline WholeChannelsAvx512 ChannelsOfAvx512(__m512i pixels) {
+    const __m512i low = _mm512_set1_epi32(0xFF);
+    WholeChannelsAvx512 channels;
+    channels.value[0] = _mm512_and_si512(pixels, low);
+    channels.value[1] = _mm512_and_si512(_mm512_srli_epi32(pixels, 8), low);
+    channels.value[2] = _mm512_and_si512(_mm512_srli_epi32(pixels, 16), low);
+    channels.value[3] = _mm512_srli_epi32(pixels, 24);
+    return channels;
+}
+
+// Sixteen blended pixels, each channel as BlendWholeChannel.
+inline __m512i BlendWholeAvx512(const WholeChannelsAvx512& first, const WholeChannelsAvx512& second,
+                                const WholeBandAvx512& whole) {
+    __m512i channel[kBandChannels];
+    for (int ch = 0; ch < kBandChannels; ++ch) {
+        const __m512i d = _mm512_sub_epi32(first.value[ch], second.value[ch]);
+        const __m512i lowPart = _mm512_srai_epi32(_mm512_mullo_epi32(d, whole.low), kWholeWeightSplit);
+        const __m512i sum = _mm512_add_epi32(_mm512_mullo_epi32(d, whole.high), lowPart);
+        channel[ch] = _mm512_add_epi32(second.value[ch], _mm512_srai_epi32(sum, kWholeWeightSplit));
+    }
+    return _mm512_or_si512(_mm512_or_si512(channel[0], _mm512_slli_epi32(channel[1], 8)),
+                           _mm512_or_si512(_mm512_slli_epi32(channel[2], 16), _mm512_slli_epi32(channel[3], 24)));
+}
+
+// The converted channels of eight pixels back in their pixels.
+inline __m256i PixelsOfAvx512(const ChannelsAvx512& channels) {
+    __m256i pixels = _mm512_cvttpd_epi32(channels.value[0]);
+    for (int ch = 1; ch < kBandChannels; ++ch) {
+        pixels = _mm256_or_si256(pixels, _mm256_slli_epi32(_mm512_cvttpd_epi32(channels.value[ch]), 8 * ch));
+    }
+    return pixels;
+}
+
+inline __m512i JoinAvx512(__m256i low, __m256i high) {
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// Rows 1 .. steps of a steady block with whole weights, the groups' carries
+// and steady states holding row 0's; the carries' neighbours hold the last
+// row's after it.
+template <int Direction, bool Plain>
+inline void WholeRowsAvx512(const WholeBandAvx512& whole, CarryAvx512& leftCarry, CarryAvx512& rightCarry,
+                            const SteadyAvx512& leftSteady, const SteadyAvx512& rightSteady, const PixelBGRA* rows,
+                            const PixelBGRA* row, int steps, PixelBGRA* out, std::ptrdiff_t outStride) {
+    __m512i index = JoinAvx512(leftSteady.index, rightSteady.index);
+    const __m512i limit = JoinAvx512(leftSteady.limit, rightSteady.limit);
+    const __m512i step = _mm512_set1_epi32(Direction * kBandColumns);
+    __m512i pixels = JoinAvx512(leftSteady.pixels, rightSteady.pixels);
+    __m512i shared = JoinAvx512(PixelsOfAvx512(leftCarry.shared), PixelsOfAvx512(rightCarry.shared));
+    WholeChannelsAvx512 sharedChannels = ChannelsOfAvx512(shared);
+    for (int j = 1; j <= steps; ++j, out += outStride, row += kBandColumns) {
+        const __m512i fetched = pixels;
+        if (j < steps) {
+            // The next row's, ahead of this row's arithmetic, as SteadyRowAvx512.
+            index = _mm512_add_epi32(index, step);
+            if (Direction > 0) index = _mm512_min_epi32(index, limit);
+            pixels = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), whole.blended, index, rows, 4);
+        }
+        const WholeChannelsAvx512 fetchedChannels = ChannelsOfAvx512(fetched);
+        __m512i result = Direction > 0 ? BlendWholeAvx512(sharedChannels, fetchedChannels, whole)
+                                       : BlendWholeAvx512(fetchedChannels, sharedChannels, whole);
+        shared = fetched;
+        sharedChannels = fetchedChannels;
+        if (!Plain) {
+            result = _mm512_mask_mov_epi32(whole.constant, whole.blended, result);
+            if (whole.original != 0) result = _mm512_mask_loadu_epi32(result, whole.original, row);
+            result = _mm512_and_si512(result, whole.keep);
+        }
+        _mm512_storeu_si512(out, result);
+    }
+    leftCarry.shared = WidenAvx512(_mm512_castsi512_si256(shared));
+    rightCarry.shared = WidenAvx512(_mm512_extracti64x4_epi64(shared, 1));
+}
+
 template <int Direction, bool Carry>
 void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::int32_t h, std::int32_t y0,
                             std::int32_t y1, PixelBGRA* out, std::ptrdiff_t outStride) {
@@ -260,7 +366,16 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
         SteadyAvx512 leftSteady, rightSteady;
         StartSteadyAvx512<Direction>(left, leftCarry, rows, first, lastCopied, last, steadyLanes, 0, leftSteady);
         StartSteadyAvx512<Direction>(right, rightCarry, rows, first, lastCopied, last, steadyLanes, 8, rightSteady);
-        if (plain) {
+        WholeBandAvx512 whole;
+        if (WholeBandOf(band, steadyLanes, whole)) {
+            if (plain) {
+                WholeRowsAvx512<Direction, true>(whole, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
+                                                 steps, out, outStride);
+            } else {
+                WholeRowsAvx512<Direction, false>(whole, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
+                                                  steps, out, outStride);
+            }
+        } else if (plain) {
             SteadyRowsAvx512<Direction, true>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
                                               steps, out, outStride);
         } else {

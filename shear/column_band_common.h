@@ -109,6 +109,43 @@ inline int SteadyRowsAfter(const ColumnBand& band, int direction, std::int32_t f
     return 0;
 }
 
+// Weights on a grid of 2^-44.  A weight t that is a whole multiple of 2^-44
+// (every t is, once its position q reaches 256, where doubles lie 2^-44
+// apart) has u = 1 - t on the grid too, and for channel values a and b of at
+// most 255 the products a * t and b * u and their sum are all multiples of
+// 2^-44 below 2^8, so below 2^52 grid steps: a double holds each exactly.
+// The rounded blend is then the exact one, a * t + b * u =
+// b + (a - b) * t, and its whole part b + floor((a - b) * T / 2^44) for
+// T = t * 2^44, which 32-bit integers give exactly with T split into its
+// upper and lower 22 bits: |a - b| <= 255 times either half stays below 2^30.
+constexpr int kWholeWeightSplit = 22;
+constexpr double kWholeWeightScale = 0x1p44;
+static_assert(kWholeWeightScale == static_cast<double>(std::uint64_t{1} << (2 * kWholeWeightSplit)),
+              "the grid's T splits into two halves");
+
+struct WholeWeight {
+    std::int32_t high, low;  // T = high * 2^22 + low
+};
+
+// Whether t (0 <= t <= 1) lies on the grid, and if so its halves.
+inline bool WholeWeightOf(double t, WholeWeight& weight) {
+    if (!(t >= 0.0 && t <= 1.0)) return false;
+    const double scaled = t * kWholeWeightScale;  // exact: a power of two, no overflow
+    const std::int64_t whole = static_cast<std::int64_t>(scaled);
+    if (static_cast<double>(whole) != scaled) return false;
+    weight.high = static_cast<std::int32_t>(whole >> kWholeWeightSplit);
+    weight.low = static_cast<std::int32_t>(whole & ((std::int64_t{1} << kWholeWeightSplit) - 1));
+    return true;
+}
+
+// One channel's blend, first at weight t and second at 1 - t, for t on the
+// grid: floor((d * high * 2^22 + d * low) / 2^44) taken in two steps, each an
+// arithmetic shift (a floor, also below zero).
+inline std::int32_t BlendWholeChannel(std::int32_t first, std::int32_t second, const WholeWeight& weight) {
+    const std::int32_t d = first - second;
+    return second + ((d * weight.high + ((d * weight.low) >> kWholeWeightSplit)) >> kWholeWeightSplit);
+}
+
 // Lane k's pixel in row y, before `keep`.
 inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* rows, std::int32_t h, std::int32_t y) {
     if ((band.blended >> k & 1) != 0) {

@@ -316,4 +316,38 @@ TEST(ColumnBandSteadyTest, AcceptedRowsKeepTheirWeights) {
     EXPECT_GT(refused, 100);
 }
 
+// The whole-number blend that the kernels use for weights on the 2^-44 grid
+// gives the rounded double blend's pixels for every pair of channel values.
+TEST(ColumnBandWholeWeightTest, BlendsLikeTheDoubles) {
+    std::vector<double> weights{0.0, 1.0, 0x1p-44, 1.0 - 0x1p-44, 0.5, 0.25, std::floor(0x1p44 / 3) * 0x1p-44};
+    // The weights of positions from 256 up, as the kernels meet them.
+    std::mt19937 rng(5);
+    for (int k = 0; k < 60; ++k) {
+        const double q = 256.0 * (1 << (k % 5)) + static_cast<double>(rng() % 256) +
+                         static_cast<double>(rng()) / 4294967296.0 + static_cast<double>(rng()) * 0x1p-64;
+        const std::int32_t i = static_cast<std::int32_t>(q);
+        weights.push_back(static_cast<double>(i + 1) - q);
+    }
+    for (double t : weights) {
+        shear_detail::WholeWeight weight;
+        ASSERT_TRUE(shear_detail::WholeWeightOf(t, weight)) << t;
+        const double u = 1.0 - t;
+        for (std::int32_t a = 0; a < 256; ++a) {
+            for (std::int32_t b = 0; b < 256; ++b) {
+                const auto expected = static_cast<std::int32_t>(a * t + b * u);
+                ASSERT_EQ(shear_detail::BlendWholeChannel(a, b, weight), expected)
+                    << "a=" << a << " b=" << b << " t=" << t;
+            }
+        }
+    }
+}
+
+TEST(ColumnBandWholeWeightTest, RefusesWeightsOffTheGrid) {
+    const double refused[] = {1.0 / 3, 0.1, 1e-15, 0x1p-45, 1.0 - 0x1p-46, -0x1p-44, 1.0 + 0x1p-44, 2.0, std::nan("")};
+    for (double t : refused) {
+        shear_detail::WholeWeight weight;
+        EXPECT_FALSE(shear_detail::WholeWeightOf(t, weight)) << t;
+    }
+}
+
 }  // namespace
