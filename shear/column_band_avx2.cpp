@@ -245,7 +245,9 @@ void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
         SteadyAvx2 leftSteady, rightSteady;
         StartSteadyAvx2<Direction>(left, leftCarry, rows, first, lastCopied, last, lanes, 0, leftSteady);
         StartSteadyAvx2<Direction>(right, rightCarry, rows, first, lastCopied, last, lanes, 8, rightSteady);
+        CopyAhead<Direction> ahead(band, lanes);
         for (int j = 1; j <= steps; ++j, ++r, out += outStride, row += kBandColumns) {
+            ahead.Next(rows);
             __m256i steadyLo, steadyHi;
             if (j < steps) {
                 steadyLo = SteadyRowAvx2<Direction, true>(left, leftCarry, leftSteady, rows, row);

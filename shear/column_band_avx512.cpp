@@ -10,6 +10,7 @@
 // and then warn about it.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
 
 namespace shear_detail {
@@ -208,13 +209,18 @@ inline __m256i SteadyRowAvx512(const GroupAvx512& group, CarryAvx512& carry, Ste
     return finished;
 }
 
+inline __m512i JoinAvx512(__m256i low, __m256i high) {
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
 // Rows 1 .. steps of a steady block, the group's carries holding row 0's.
 template <int Direction, bool Plain>
 inline void SteadyRowsAvx512(const GroupAvx512& left, const GroupAvx512& right, CarryAvx512& leftCarry,
                              CarryAvx512& rightCarry, SteadyAvx512& leftSteady, SteadyAvx512& rightSteady,
-                             const PixelBGRA* rows, const PixelBGRA* row, int steps, PixelBGRA* out,
-                             std::ptrdiff_t outStride) {
+                             const PixelBGRA* rows, CopyAhead<Direction> ahead, const PixelBGRA* row, int steps,
+                             PixelBGRA* out, std::ptrdiff_t outStride) {
     for (int j = 1; j <= steps; ++j, out += outStride, row += kBandColumns) {
+        ahead.Next(rows);
         __m256i lo, hi;
         if (j < steps) {
             lo = SteadyRowAvx512<Direction, true, Plain>(left, leftCarry, leftSteady, rows, row);
@@ -291,17 +297,14 @@ inline __m256i PixelsOfAvx512(const ChannelsAvx512& channels) {
     return pixels;
 }
 
-inline __m512i JoinAvx512(__m256i low, __m256i high) {
-    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
-}
-
 // Rows 1 .. steps of a steady block with whole weights, the groups' carries
 // and steady states holding row 0's; the carries' neighbours hold the last
 // row's after it.
 template <int Direction, bool Plain>
 inline void WholeRowsAvx512(const WholeBandAvx512& whole, CarryAvx512& leftCarry, CarryAvx512& rightCarry,
                             const SteadyAvx512& leftSteady, const SteadyAvx512& rightSteady, const PixelBGRA* rows,
-                            const PixelBGRA* row, int steps, PixelBGRA* out, std::ptrdiff_t outStride) {
+                            CopyAhead<Direction> ahead, const PixelBGRA* row, int steps, PixelBGRA* out,
+                            std::ptrdiff_t outStride) {
     __m512i index = JoinAvx512(leftSteady.index, rightSteady.index);
     const __m512i limit = JoinAvx512(leftSteady.limit, rightSteady.limit);
     const __m512i step = _mm512_set1_epi32(Direction * kBandColumns);
@@ -309,6 +312,7 @@ inline void WholeRowsAvx512(const WholeBandAvx512& whole, CarryAvx512& leftCarry
     __m512i shared = JoinAvx512(PixelsOfAvx512(leftCarry.shared), PixelsOfAvx512(rightCarry.shared));
     WholeChannelsAvx512 sharedChannels = ChannelsOfAvx512(shared);
     for (int j = 1; j <= steps; ++j, out += outStride, row += kBandColumns) {
+        ahead.Next(rows);
         const __m512i fetched = pixels;
         if (j < steps) {
             // The next row's, ahead of this row's arithmetic, as SteadyRowAvx512.
@@ -366,21 +370,22 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
         SteadyAvx512 leftSteady, rightSteady;
         StartSteadyAvx512<Direction>(left, leftCarry, rows, first, lastCopied, last, steadyLanes, 0, leftSteady);
         StartSteadyAvx512<Direction>(right, rightCarry, rows, first, lastCopied, last, steadyLanes, 8, rightSteady);
+        const CopyAhead<Direction> ahead(band, steadyLanes);
         WholeBandAvx512 whole;
         if (WholeBandOf(band, steadyLanes, whole)) {
             if (plain) {
-                WholeRowsAvx512<Direction, true>(whole, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
-                                                 steps, out, outStride);
+                WholeRowsAvx512<Direction, true>(whole, leftCarry, rightCarry, leftSteady, rightSteady, rows, ahead,
+                                                 row, steps, out, outStride);
             } else {
-                WholeRowsAvx512<Direction, false>(whole, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
-                                                  steps, out, outStride);
+                WholeRowsAvx512<Direction, false>(whole, leftCarry, rightCarry, leftSteady, rightSteady, rows, ahead,
+                                                  row, steps, out, outStride);
             }
         } else if (plain) {
-            SteadyRowsAvx512<Direction, true>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
-                                              steps, out, outStride);
+            SteadyRowsAvx512<Direction, true>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, ahead,
+                                              row, steps, out, outStride);
         } else {
-            SteadyRowsAvx512<Direction, false>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, row,
-                                               steps, out, outStride);
+            SteadyRowsAvx512<Direction, false>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, ahead,
+                                               row, steps, out, outStride);
         }
         r += steps, out += steps * outStride, row += steps * kBandColumns;
         // The rows the general path follows on from; what it expects is gathered anew.

@@ -109,6 +109,39 @@ inline int SteadyRowsAfter(const ColumnBand& band, int direction, std::int32_t f
     return 0;
 }
 
+// The band copy some rows ahead of a steady block's fetches.  Each steady
+// row needs one row of the copy that no earlier row needed (the one past its
+// furthest lane); asking for it kPrefetchRows rows early hides the wait for
+// a copy that no longer sits in the nearest caches.
+constexpr int kPrefetchRows = 16;
+
+template <int Direction>
+class CopyAhead {
+public:
+    // For the block that starts at row 0 with `lanes`; the rows the block
+    // fetches lie beyond the blended lanes' rows i by one (moving down) or
+    // two (moving up: the row below).
+    CopyAhead(const ColumnBand& band, const SteadyLanes& lanes) {
+        std::int32_t far = Direction > 0 ? band.firstRow : band.endRow - 1;
+        for (int k = 0; k < kBandColumns; ++k) {
+            if ((band.blended >> k & 1) == 0) continue;
+            far = Direction > 0 ? (lanes.i[k] > far ? lanes.i[k] : far) : (lanes.i[k] < far ? lanes.i[k] : far);
+        }
+        row_ = far + Direction * (kPrefetchRows + (Direction > 0 ? 1 : 0)) - band.firstRow;
+        rows_ = band.endRow - band.firstRow;
+    }
+
+    // Asks for the copy's row kPrefetchRows on from the next steady row's.
+    void Next(const PixelBGRA* rows) {
+        row_ += Direction;
+        if (row_ >= 0 && row_ < rows_)
+            __builtin_prefetch(rows + static_cast<std::ptrdiff_t>(row_) * kBandColumns, 0, 3);
+    }
+
+private:
+    std::int32_t row_, rows_;  // counted from the copy's first row
+};
+
 // Weights on a grid of 2^-44.  A weight t that is a whole multiple of 2^-44
 // (every t is, once its position q reaches 256, where doubles lie 2^-44
 // apart) has u = 1 - t on the grid too, and for channel values a and b of at

@@ -218,7 +218,9 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
         SteadySse2 steady[kGroups];
         for (int g = 0; g < kGroups; ++g) StartSteadySse2<Direction>(lanes, 4 * g, band.firstRow, steady[g]);
         std::ptrdiff_t moved = 0;
+        CopyAhead<Direction> ahead(band, lanes);
         for (int j = 1; j <= steps; ++j, ++r, out += outStride, moved += Direction * kBandColumns) {
+            ahead.Next(rows);
             for (int g = 0; g < kGroups; ++g) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * g),
                                  SteadyRowSse2<Direction>(groups[g], carries[g], steady[g], rows, moved));
