@@ -160,7 +160,8 @@ void CopyStripRows(const ColumnPassFrame& frame, const Band* bands, int bandCoun
     }
     // Each row lies a whole pitch from the last, on a page of its own, where
     // the hardware's prefetching does not follow: the rows are asked for some
-    // way ahead.
+    // way ahead, as data read once, so that they do not push the copies the
+    // kernels read next out of the caches.
     constexpr std::int32_t kAhead = 8;
     const std::ptrdiff_t stride = frame.w;
     const std::int32_t stripLeft = bands[0].left;
@@ -168,7 +169,7 @@ void CopyStripRows(const ColumnPassFrame& frame, const Band* bands, int bandCoun
     for (std::int32_t r = first; r < end; ++r) {
         const PixelBGRA* in = frame.source + static_cast<std::ptrdiff_t>(r) * stride + stripLeft;
         if (r + kAhead < end) {
-            for (std::int32_t k = 0; k < stripWidth; k += 16) __builtin_prefetch(in + kAhead * stride + k, 0, 3);
+            for (std::int32_t k = 0; k < stripWidth; k += 16) __builtin_prefetch(in + kAhead * stride + k, 0, 0);
         }
         for (int b = 0; b < bandCount; ++b) {
             const Band& band = bands[b];
