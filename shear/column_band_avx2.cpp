@@ -1,6 +1,8 @@
 // The AVX2 band kernel, compiled for AVX2 (without FMA: every product is
 // rounded before it is added).  A band row is two groups of eight lanes, each
-// gathered at once and blended four pixels of one channel per register.
+// gathered at once and blended four pixels of one channel per register, or,
+// in steady rows whose weights lie on the 2^-44 grid (column_band_common.h),
+// eight pixels of one channel per register in whole numbers.
 #include <immintrin.h>
 
 #include "shear/column_band_common.h"
@@ -76,6 +78,20 @@ inline bool AllBlendedEqual(const GroupAvx2& group, __m256i a, __m256i b) {
     return _mm256_testz_si256(differs, differs) != 0;
 }
 
+// The group's eight finished pixels from the blends of its blended lanes:
+// the constant or the own source pixel (`row`: the band copy's row y at the
+// group) in the others, ANDed with keep.
+inline __m256i CompleteAvx2(const GroupAvx2& group, __m256i blends, const PixelBGRA* row) {
+    __m256i pixels = _mm256_blendv_epi8(group.constant, blends, group.blended);
+    // Only when some lane wants it: a masked load whose address lies outside
+    // the copy, even with every lane off, is very slow on some processors.
+    if (group.anyOriginal) {
+        pixels = _mm256_blendv_epi8(pixels, _mm256_maskload_epi32(reinterpret_cast<const int*>(row), group.original),
+                                    group.original);
+    }
+    return _mm256_and_si256(pixels, group.keep);
+}
+
 // The group's eight finished pixels: the blend of `first` at weight t and
 // `second` at weight u in the blended lanes, the constant or the own source
 // pixel (`row`: the band copy's row y at the group) in the others, ANDed with
@@ -99,14 +115,32 @@ inline __m256i FinishAvx2(const GroupAvx2& group, __m256i first, __m256i second,
     const __m256i interleave = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0, 4, 8, 12, 1, 5,
                                                 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const __m256i planar = _mm256_packus_epi16(_mm256_packus_epi32(blue, green), _mm256_packus_epi32(red, alpha));
-    __m256i pixels = _mm256_blendv_epi8(group.constant, _mm256_shuffle_epi8(planar, interleave), group.blended);
-    // Only when some lane wants it: a masked load whose address lies outside
-    // the copy, even with every lane off, is very slow on some processors.
-    if (group.anyOriginal) {
-        pixels = _mm256_blendv_epi8(pixels, _mm256_maskload_epi32(reinterpret_cast<const int*>(row), group.original),
-                                    group.original);
-    }
-    return _mm256_and_si256(pixels, group.keep);
+    return CompleteAvx2(group, _mm256_shuffle_epi8(planar, interleave), row);
+}
+
+// One channel's blend for weights on the 2^-44 grid, as BlendWholeChannel,
+// shifted into place in its pixels.
+template <int ch>
+inline __m256i BlendWholeChannelAvx2(__m256i first, __m256i second, __m256i high, __m256i low) {
+    const __m256i mask = _mm256_set1_epi32(0xFF);
+    const __m256i a = ch == 3 ? _mm256_srli_epi32(first, 24) : _mm256_and_si256(_mm256_srli_epi32(first, 8 * ch), mask);
+    const __m256i b =
+        ch == 3 ? _mm256_srli_epi32(second, 24) : _mm256_and_si256(_mm256_srli_epi32(second, 8 * ch), mask);
+    const __m256i d = _mm256_sub_epi32(a, b);
+    const __m256i lowPart = _mm256_srai_epi32(_mm256_mullo_epi32(d, low), kWholeWeightSplit);
+    const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(d, high), lowPart);
+    return _mm256_slli_epi32(_mm256_add_epi32(b, _mm256_srai_epi32(sum, kWholeWeightSplit)), 8 * ch);
+}
+
+// FinishAvx2 for weights on the grid: the blend in whole numbers, eight
+// lanes of 32 bits a channel.
+inline __m256i FinishWholeAvx2(const GroupAvx2& group, __m256i first, __m256i second, __m256i high, __m256i low,
+                               const PixelBGRA* row) {
+    const __m256i pixels = _mm256_or_si256(_mm256_or_si256(BlendWholeChannelAvx2<0>(first, second, high, low),
+                                                           BlendWholeChannelAvx2<1>(first, second, high, low)),
+                                           _mm256_or_si256(BlendWholeChannelAvx2<2>(first, second, high, low),
+                                                           BlendWholeChannelAvx2<3>(first, second, high, low)));
+    return CompleteAvx2(group, pixels, row);
 }
 
 // What a group carries from one row to the next: its rows i, the pixels of
@@ -175,6 +209,7 @@ inline __m256i GroupRowAvx2(const GroupAvx2& group, CarryAvx2& carry, __m256d y,
 struct SteadyAvx2 {
     __m256i index, limit, pixels;
     __m256d tLow, uLow, tHigh, uHigh;
+    __m256i high, low;  // the weights' halves, for weights on the 2^-44 grid
 };
 
 template <int Direction>
@@ -193,8 +228,9 @@ inline void StartSteadyAvx2(const GroupAvx2& group, const CarryAvx2& carry, cons
                                                                           : GatherAvx2(group, rows, steady.index);
 }
 
-// Ahead: whether another steady row follows, whose pixels are gathered now.
-template <int Direction, bool Ahead>
+// Ahead: whether another steady row follows, whose pixels are gathered now;
+// Whole: whether the weights lie on the 2^-44 grid.
+template <int Direction, bool Ahead, bool Whole>
 inline __m256i SteadyRowAvx2(const GroupAvx2& group, CarryAvx2& carry, SteadyAvx2& steady, const PixelBGRA* rows,
                              const PixelBGRA* row) {
     const __m256i fetched = steady.pixels;
@@ -208,7 +244,29 @@ inline __m256i SteadyRowAvx2(const GroupAvx2& group, CarryAvx2& carry, SteadyAvx
     const __m256i first = Direction > 0 ? carry.shared : fetched;
     const __m256i second = Direction > 0 ? fetched : carry.shared;
     carry.shared = fetched;
+    if (Whole) return FinishWholeAvx2(group, first, second, steady.high, steady.low, row);
     return FinishAvx2(group, first, second, steady.tLow, steady.uLow, steady.tHigh, steady.uHigh, row);
+}
+
+// Rows 1 .. steps of a steady block, the groups' carries holding row 0's.
+template <int Direction, bool Whole>
+inline void SteadyRowsAvx2(const GroupAvx2& left, const GroupAvx2& right, CarryAvx2& leftCarry, CarryAvx2& rightCarry,
+                           SteadyAvx2& leftSteady, SteadyAvx2& rightSteady, const PixelBGRA* rows,
+                           CopyAhead<Direction> ahead, const PixelBGRA* row, int steps, PixelBGRA* out,
+                           std::ptrdiff_t outStride) {
+    for (int j = 1; j <= steps; ++j, out += outStride, row += kBandColumns) {
+        ahead.Next(rows);
+        __m256i lo, hi;
+        if (j < steps) {
+            lo = SteadyRowAvx2<Direction, true, Whole>(left, leftCarry, leftSteady, rows, row);
+            hi = SteadyRowAvx2<Direction, true, Whole>(right, rightCarry, rightSteady, rows, row + 8);
+        } else {
+            lo = SteadyRowAvx2<Direction, false, Whole>(left, leftCarry, leftSteady, rows, row);
+            hi = SteadyRowAvx2<Direction, false, Whole>(right, rightCarry, rightSteady, rows, row + 8);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), lo);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), hi);
+    }
 }
 
 template <int Direction>
@@ -245,20 +303,20 @@ void BandRowsAvx2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
         SteadyAvx2 leftSteady, rightSteady;
         StartSteadyAvx2<Direction>(left, leftCarry, rows, first, lastCopied, last, lanes, 0, leftSteady);
         StartSteadyAvx2<Direction>(right, rightCarry, rows, first, lastCopied, last, lanes, 8, rightSteady);
-        CopyAhead<Direction> ahead(band, lanes);
-        for (int j = 1; j <= steps; ++j, ++r, out += outStride, row += kBandColumns) {
-            ahead.Next(rows);
-            __m256i steadyLo, steadyHi;
-            if (j < steps) {
-                steadyLo = SteadyRowAvx2<Direction, true>(left, leftCarry, leftSteady, rows, row);
-                steadyHi = SteadyRowAvx2<Direction, true>(right, rightCarry, rightSteady, rows, row + 8);
-            } else {
-                steadyLo = SteadyRowAvx2<Direction, false>(left, leftCarry, leftSteady, rows, row);
-                steadyHi = SteadyRowAvx2<Direction, false>(right, rightCarry, rightSteady, rows, row + 8);
-            }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), steadyLo);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8), steadyHi);
+        const CopyAhead<Direction> ahead(band, lanes);
+        WholeLanes whole;
+        if (WholeLanesOf(band, lanes, whole)) {
+            leftSteady.high = _mm256_load_si256(reinterpret_cast<const __m256i*>(whole.high));
+            leftSteady.low = _mm256_load_si256(reinterpret_cast<const __m256i*>(whole.low));
+            rightSteady.high = _mm256_load_si256(reinterpret_cast<const __m256i*>(whole.high + 8));
+            rightSteady.low = _mm256_load_si256(reinterpret_cast<const __m256i*>(whole.low + 8));
+            SteadyRowsAvx2<Direction, true>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, ahead,
+                                            row, steps, out, outStride);
+        } else {
+            SteadyRowsAvx2<Direction, false>(left, right, leftCarry, rightCarry, leftSteady, rightSteady, rows, ahead,
+                                             row, steps, out, outStride);
         }
+        r += steps, out += steps * outStride, row += steps * kBandColumns;
         // The rows the general path follows on from; what it expects is
         // gathered anew.
         const __m256i moved = _mm256_set1_epi32(Direction * steps);

@@ -243,15 +243,10 @@ struct WholeBandAvx512 {
 };
 
 inline bool WholeBandOf(const ColumnBand& band, const SteadyLanes& lanes, WholeBandAvx512& whole) {
-    alignas(64) std::int32_t high[kBandColumns], low[kBandColumns];
-    for (int k = 0; k < kBandColumns; ++k) {
-        WholeWeight weight{0, 0};
-        if ((band.blended >> k & 1) != 0 && !WholeWeightOf(lanes.t[k], weight)) return false;
-        high[k] = weight.high;
-        low[k] = weight.low;
-    }
-    whole.high = _mm512_load_si512(high);
-    whole.low = _mm512_load_si512(low);
+    WholeLanes weights;
+    if (!WholeLanesOf(band, lanes, weights)) return false;
+    whole.high = _mm512_load_si512(weights.high);
+    whole.low = _mm512_load_si512(weights.low);
     whole.constant = _mm512_loadu_si512(band.constant);
     whole.keep = _mm512_loadu_si512(band.keep);
     whole.blended = static_cast<__mmask16>(band.blended);

@@ -179,6 +179,23 @@ inline std::int32_t BlendWholeChannel(std::int32_t first, std::int32_t second, c
     return second + ((d * weight.high + ((d * weight.low) >> kWholeWeightSplit)) >> kWholeWeightSplit);
 }
 
+// Every blended lane's weight halves for a steady block (zero for the other
+// lanes), when all their weights lie on the grid.
+struct WholeLanes {
+    alignas(64) std::int32_t high[kBandColumns];
+    alignas(64) std::int32_t low[kBandColumns];
+};
+
+inline bool WholeLanesOf(const ColumnBand& band, const SteadyLanes& lanes, WholeLanes& whole) {
+    for (int k = 0; k < kBandColumns; ++k) {
+        WholeWeight weight{0, 0};
+        if ((band.blended >> k & 1) != 0 && !WholeWeightOf(lanes.t[k], weight)) return false;
+        whole.high[k] = weight.high;
+        whole.low[k] = weight.low;
+    }
+    return true;
+}
+
 // Lane k's pixel in row y, before `keep`.
 inline std::uint32_t BandPixel(const ColumnBand& band, int k, const PixelBGRA* rows, std::int32_t h, std::int32_t y) {
     if ((band.blended >> k & 1) != 0) {
