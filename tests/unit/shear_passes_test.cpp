@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -256,6 +257,35 @@ TEST(ShearColumns, LeftAtFullDimensionMovesTheLeftColumnDownByTheHeight) {
     // Positions -h..-1 are all OutsideBefore; Fold mirrors them to h-1..0.
     for (std::int32_t y = 0; y < h; ++y) {
         EXPECT_EQ(destination.at(0, y), WithoutAlpha(source.at(0, h - 1 - y))) << "y=" << y;
+    }
+}
+
+// The column pass cuts the image into strips of columns by where the
+// destination's rows start in memory; wherever the images start, it must
+// give the same pixels and the same reports.
+TEST(ShearColumns, SamePixelsAndReportsWhereverTheImagesStart) {
+    const std::int32_t w = 600, h = 9;
+    const Image source = Pattern(w, h);
+    const std::size_t pixels = static_cast<std::size_t>(w) * h;
+    const ProcessRect rect{3, 1, w - 2, h};
+    const ParallelogramSettings settings = Settings(Shape::LeftAndRight, 30, Mode::Repeat);
+    std::vector<PixelBGRA> expected;
+    Recorder first;
+    // 256 pixels are a kilobyte: every start within one.
+    for (std::size_t start = 0; start < 256; ++start) {
+        std::vector<PixelBGRA> in(pixels + 256), out(pixels + 256, kSentinel);
+        std::copy(source.pixels.begin(), source.pixels.end(), in.begin() + static_cast<std::ptrdiff_t>(start));
+        Recorder recorder;
+        ShearColumns(in.data() + start, out.data() + start, rect, w, h, SinkFor(recorder), settings);
+        const std::vector<PixelBGRA> got(out.begin() + static_cast<std::ptrdiff_t>(start),
+                                         out.begin() + static_cast<std::ptrdiff_t>(start + pixels));
+        if (start == 0) {
+            expected = got;
+            first = recorder;
+            continue;
+        }
+        ASSERT_TRUE(got == expected) << "images starting " << start << " pixels in";
+        ASSERT_EQ(recorder.done, first.done) << "images starting " << start << " pixels in";
     }
 }
 
