@@ -81,6 +81,11 @@ inline __m256i FinishAvx512(const GroupAvx512& group, const ChannelsAvx512& firs
     return _mm256_and_si256(pixels, group.keep);
 }
 
+// Two groups' eight lanes as one register of sixteen.
+inline __m512i JoinAvx512(__m256i low, __m256i high) {
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
 // What a group carries from one row to the next: its rows i, the converted
 // pixels of the neighbour the next row shares with this one, and the pixels
 // of the rows the next row is expected to fetch, gathered ahead so that the
@@ -209,10 +214,6 @@ inline __m256i SteadyRowAvx512(const GroupAvx512& group, CarryAvx512& carry, Ste
     return finished;
 }
 
-inline __m512i JoinAvx512(__m256i low, __m256i high) {
-    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
-}
-
 // Rows 1 .. steps of a steady block, the group's carries holding row 0's.
 template <int Direction, bool Plain>
 inline void SteadyRowsAvx512(const GroupAvx512& left, const GroupAvx512& right, CarryAvx512& leftCarry,
@@ -229,7 +230,7 @@ inline void SteadyRowsAvx512(const GroupAvx512& left, const GroupAvx512& right, 
             lo = SteadyRowAvx512<Direction, false, Plain>(left, leftCarry, leftSteady, rows, row);
             hi = SteadyRowAvx512<Direction, false, Plain>(right, rightCarry, rightSteady, rows, row + 8);
         }
-        _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
+        _mm512_storeu_si512(out, JoinAvx512(lo, hi));
     }
 }
 
@@ -283,13 +284,21 @@ inline __m512i BlendWholeAvx512(const WholeChannelsAvx512& first, const WholeCha
                            _mm512_or_si512(_mm512_slli_epi32(channel[2], 16), _mm512_slli_epi32(channel[3], 24)));
 }
 
-// The converted channels of eight pixels back in their pixels.
-inline __m256i PixelsOfAvx512(const ChannelsAvx512& channels) {
-    __m256i pixels = _mm512_cvttpd_epi32(channels.value[0]);
-    for (int ch = 1; ch < kBandChannels; ++ch) {
-        pixels = _mm256_or_si256(pixels, _mm256_slli_epi32(_mm512_cvttpd_epi32(channels.value[ch]), 8 * ch));
+// The two groups' converted channels as whole numbers, and back.
+inline WholeChannelsAvx512 WholeChannelsOfAvx512(const ChannelsAvx512& left, const ChannelsAvx512& right) {
+    WholeChannelsAvx512 channels;
+    for (int ch = 0; ch < kBandChannels; ++ch) {
+        channels.value[ch] = JoinAvx512(_mm512_cvttpd_epi32(left.value[ch]), _mm512_cvttpd_epi32(right.value[ch]));
     }
-    return pixels;
+    return channels;
+}
+
+inline void ConvertedChannelsOfAvx512(const WholeChannelsAvx512& channels, ChannelsAvx512& left,
+                                      ChannelsAvx512& right) {
+    for (int ch = 0; ch < kBandChannels; ++ch) {
+        left.value[ch] = _mm512_cvtepi32_pd(_mm512_castsi512_si256(channels.value[ch]));
+        right.value[ch] = _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(channels.value[ch], 1));
+    }
 }
 
 // Rows 1 .. steps of a steady block with whole weights, the groups' carries
@@ -304,8 +313,7 @@ inline void WholeRowsAvx512(const WholeBandAvx512& whole, CarryAvx512& leftCarry
     const __m512i limit = JoinAvx512(leftSteady.limit, rightSteady.limit);
     const __m512i step = _mm512_set1_epi32(Direction * kBandColumns);
     __m512i pixels = JoinAvx512(leftSteady.pixels, rightSteady.pixels);
-    __m512i shared = JoinAvx512(PixelsOfAvx512(leftCarry.shared), PixelsOfAvx512(rightCarry.shared));
-    WholeChannelsAvx512 sharedChannels = ChannelsOfAvx512(shared);
+    WholeChannelsAvx512 sharedChannels = WholeChannelsOfAvx512(leftCarry.shared, rightCarry.shared);
     for (int j = 1; j <= steps; ++j, out += outStride, row += kBandColumns) {
         ahead.Next(rows);
         const __m512i fetched = pixels;
@@ -318,7 +326,6 @@ inline void WholeRowsAvx512(const WholeBandAvx512& whole, CarryAvx512& leftCarry
         const WholeChannelsAvx512 fetchedChannels = ChannelsOfAvx512(fetched);
         __m512i result = Direction > 0 ? BlendWholeAvx512(sharedChannels, fetchedChannels, whole)
                                        : BlendWholeAvx512(fetchedChannels, sharedChannels, whole);
-        shared = fetched;
         sharedChannels = fetchedChannels;
         if (!Plain) {
             result = _mm512_mask_mov_epi32(whole.constant, whole.blended, result);
@@ -327,8 +334,7 @@ inline void WholeRowsAvx512(const WholeBandAvx512& whole, CarryAvx512& leftCarry
         }
         _mm512_storeu_si512(out, result);
     }
-    leftCarry.shared = WidenAvx512(_mm512_castsi512_si256(shared));
-    rightCarry.shared = WidenAvx512(_mm512_extracti64x4_epi64(shared, 1));
+    ConvertedChannelsOfAvx512(sharedChannels, leftCarry.shared, rightCarry.shared);
 }
 
 template <int Direction, bool Carry>
@@ -353,7 +359,7 @@ void BandRowsAvx512Carrying(const ColumnBand& band, const PixelBGRA* rows, std::
         const __m256i lo = GroupRowAvx512<Direction, Carry>(left, leftCarry, y, rows, first, lastCopied, last, row);
         const __m256i hi =
             GroupRowAvx512<Direction, Carry>(right, rightCarry, y, rows, first, lastCopied, last, row + 8);
-        _mm512_storeu_si512(out, _mm512_inserti64x4(_mm512_castsi256_si512(lo), hi, 1));
+        _mm512_storeu_si512(out, JoinAvx512(lo, hi));
         out += outStride, row += kBandColumns, y = _mm512_add_pd(y, one);
         const std::int32_t blockStart = r++;
         if (Direction == 0) continue;
