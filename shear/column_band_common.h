@@ -115,6 +115,19 @@ inline int SteadyRowsAfter(const ColumnBand& band, int direction, std::int32_t f
 // a copy that no longer sits in the nearest caches.
 constexpr int kPrefetchRows = 16;
 
+// The furthest of a steady block's first rows i in its direction: the
+// highest of the blended lanes' moving up, the lowest moving down (within
+// the band's copy).
+template <int Direction>
+inline std::int32_t FurthestRow(const ColumnBand& band, const SteadyLanes& lanes) {
+    std::int32_t far = Direction > 0 ? band.firstRow : band.endRow - 1;
+    for (int k = 0; k < kBandColumns; ++k) {
+        if ((band.blended >> k & 1) == 0) continue;
+        far = Direction > 0 ? (lanes.i[k] > far ? lanes.i[k] : far) : (lanes.i[k] < far ? lanes.i[k] : far);
+    }
+    return far;
+}
+
 template <int Direction>
 class CopyAhead {
 public:
@@ -122,11 +135,7 @@ public:
     // fetches lie beyond the blended lanes' rows i by one (moving down) or
     // two (moving up: the row below).
     CopyAhead(const ColumnBand& band, const SteadyLanes& lanes) {
-        std::int32_t far = Direction > 0 ? band.firstRow : band.endRow - 1;
-        for (int k = 0; k < kBandColumns; ++k) {
-            if ((band.blended >> k & 1) == 0) continue;
-            far = Direction > 0 ? (lanes.i[k] > far ? lanes.i[k] : far) : (lanes.i[k] < far ? lanes.i[k] : far);
-        }
+        const std::int32_t far = FurthestRow<Direction>(band, lanes);
         row_ = far + Direction * (kPrefetchRows + (Direction > 0 ? 1 : 0)) - band.firstRow;
         rows_ = band.endRow - band.firstRow;
     }

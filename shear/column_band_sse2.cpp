@@ -210,11 +210,7 @@ void BandRowsSse2Carrying(const ColumnBand& band, const PixelBGRA* rows, std::in
         SteadyLanes lanes;
         const int steps = SteadyRowsAfter(band, Direction, blockStart, y1, lanes);
         if (steps == 0) continue;
-        if (Direction > 0) {
-            std::int32_t highest = 0;
-            for (int k = 0; k < kBandColumns; ++k) highest = lanes.i[k] > highest ? lanes.i[k] : highest;
-            if (highest + steps + 1 >= band.endRow) continue;
-        }
+        if (Direction > 0 && FurthestRow<Direction>(band, lanes) + steps + 1 >= band.endRow) continue;
         SteadySse2 steady[kGroups];
         for (int g = 0; g < kGroups; ++g) StartSteadySse2<Direction>(lanes, 4 * g, band.firstRow, steady[g]);
         std::ptrdiff_t moved = 0;
